@@ -1,0 +1,77 @@
+#pragma once
+
+#include "controls/CommandButton.h"
+#include "controls/CommonDialog.h"
+#include "controls/ImageControl.h"
+#include "controls/PictureBox.h"
+#include "controls/StatusBar.h"
+#include "controls/WindowStyle.h"
+#include "picture/PictureCommands.h"
+
+#include <QGroupBox>
+#include <QWidget>
+
+class QSessionManager;
+
+// The program's one window. Its controls are built from the window description; each user action
+// reaches one event procedure below.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Causes of a close, as Form_QueryUnload receives them.
+    enum UnloadMode : qint16 { vbFormControlMenu = 0, vbFormCode = 1, vbAppWindows = 2 };
+
+    static inline const QString Caption = QStringLiteral("Kelvo.图片去色黑白工具");
+
+    explicit Form1(QWidget *parent = nullptr);
+
+    HWND hWnd() { return this; }
+
+    void Form_Load();
+    void Form_QueryUnload(qint16 &Cancel, qint16 UnloadMode);
+    void Command4_Click(); // "退出"
+    void Command5_Click(); // the blog
+    void Command6_Click(); // the forum
+    void Command7_Click(); // the shop
+
+    // The toolkit's unloading of this window: a close that asks Form_QueryUnload first.
+    void Unload();
+
+    // The controls, named as the window description names them.
+    QGroupBox Frame2;
+    ImageControl Image2;
+    CommandButton Command2;
+    CommandButton Command1;
+    CommandButton Command3;
+    CommandButton Command4;
+    QGroupBox Frame1;
+    ImageControl Image1;
+    CommandButton Command5;
+    CommandButton Command6;
+    CommandButton Command7;
+    StatusBar St1;
+    PictureBox Picture1;
+    CommonDialog CommonDialog1;
+    CommonDialog CommonDialog2;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildFromDescription();
+    void buildStatusBar();
+    void setTabOrderFromDescription();
+    void connectEventProcedures();
+    void onSessionEnding(QSessionManager &manager);
+    void centreOnScreen();
+    bool askToUnload(qint16 unloadMode);
+
+    PictureCommands m_pictureCommands;
+    bool m_queryingUnload = false;
+    bool m_unloadConfirmed = false;
+    bool m_placed = false;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// The toolkit's modal message box, with its customary button and icon flags and answers.
+namespace MsgBoxStyle {
+inline constexpr int vbOKOnly = 0;
+inline constexpr int vbYesNo = 4;
+inline constexpr int vbCritical = 16;
+inline constexpr int vbExclamation = 48;
+inline constexpr int vbInformation = 64;
+} // namespace MsgBoxStyle
+
+namespace MsgBoxResult {
+inline constexpr int vbOK = 1;
+inline constexpr int vbYes = 6;
+inline constexpr int vbNo = 7;
+} // namespace MsgBoxResult
+
+// Shows `prompt` under `title` and waits for the user's answer, which it returns.
+int MsgBox(const QString &prompt, int buttons, const QString &title);
+
+// Tests answer message boxes by script instead of a person: the script sees each box and returns the answer.
+struct MessageBoxRequest
+{
+    QString prompt;
+    int buttons = 0;
+    QString title;
+};
+using MessageBoxScript = std::function<int(const MessageBoxRequest &)>;
+void setMessageBoxScript(MessageBoxScript script);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "StdPicture.h"
+
+#include <QString>
+
+// The toolkit's picture load and save functions. Both raise a run-time error when they fail.
+
+// Decodes a JPEG or BMP file, told apart by content rather than name, into a new picture object with the
+// JPEG's orientation applied. A picture larger than the memory at hand is refused before anything is allocated.
+StdPicture LoadPicture(const QString &path);
+
+// Writes the picture to `path`: as a JPEG when the name ends in ".jpg" or ".jpeg", otherwise as a 24-bit
+// Windows bitmap. The file appears whole or not at all; a file that already stood there is replaced only
+// once the new one is completely written.
+void SavePicture(const StdPicture &picture, const QString &path);
+
+// How many bytes of surface a loaded picture may take, given the memory the machine has free.
+qint64 pictureMemoryBudget();

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+class CommandButton;
+class CommonDialog;
+class ImageControl;
+class PictureBox;
+class StatusBar;
+
+// The event procedures of the main window that work on the picture: open, decolorize, save, repaint.
+// They reach the window only through the controls they are given.
+class PictureCommands
+{
+public:
+    // The filter of the open and save dialogs: JPEG first, then BMP.
+    static inline const QString PictureFilter = QStringLiteral("图片文件(*.jpg)|*.jpg|图片文件(*.bmp)|*.bmp");
+
+    PictureCommands(PictureBox &picture1, ImageControl &image1, CommandButton &command3, StatusBar &st1,
+                    CommonDialog &commonDialog1, CommonDialog &commonDialog2);
+
+    void Command1_Click(); // "去色": decolorize the work picture
+    void Command2_Click(); // "浏览": open a picture
+    void Command3_Click(); // "保存": save the work picture
+    void Picture1_Paint(); // repaint of the work picture box
+
+private:
+    void setStatus(const QString &text);
+
+    PictureBox &Picture1;
+    ImageControl &Image1;
+    CommandButton &Command3;
+    StatusBar &St1;
+    CommonDialog &CommonDialog1;
+    CommonDialog &CommonDialog2;
+};
