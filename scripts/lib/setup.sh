@@ -1,0 +1,43 @@
+# Shared set-up for the scripts: install what is missing from Debian's packages, then configure and build.
+# Source it; it defines functions and changes nothing by itself.
+
+KELVO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+KELVO_BUILD=${KELVO_BUILD:-$KELVO_ROOT/build}
+
+# What building, running and testing the program needs.
+KELVO_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-translations-l10n
+  fonts-wqy-microhei
+  libgtest-dev libbenchmark-dev
+)
+# What only the tests need on top: a real X server, a window manager, input and screenshots, the fuzzers.
+KELVO_TEST_PACKAGES=(
+  xvfb openbox xdotool x11-utils x11-apps imagemagick
+  desktop-file-utils
+  clang libclang-rt-14-dev
+  dpkg-dev file
+)
+
+kelvo_say() { printf '%s\n' "$*" >&2; }
+
+kelvo_install_missing() {
+  local missing=() pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  kelvo_say "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# kelvo_build [build-folder [extra cmake arguments…]]
+kelvo_build() {
+  local dir=${1:-$KELVO_BUILD}
+  shift || true
+  cmake -S "$KELVO_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  cmake --build "$dir" -j"$(nproc)"
+}
