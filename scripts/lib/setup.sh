@@ -11,9 +11,11 @@ KELVO_PACKAGES=(
   fonts-wqy-microhei
   libgtest-dev libbenchmark-dev
 )
-# What only the tests need on top: a real X server, a window manager, input and screenshots, the fuzzers.
+# What only the tests need on top: a real X server, a window manager, input and screenshots, the accessibility
+# bus that the end-to-end test reads the status line from, the fuzzers.
 KELVO_TEST_PACKAGES=(
-  xvfb openbox xdotool x11-utils x11-apps imagemagick
+  xvfb openbox xdotool wmctrl x11-utils x11-apps imagemagick
+  dbus at-spi2-core python3-pyatspi
   desktop-file-utils
   clang libclang-rt-14-dev
   dpkg-dev file
