@@ -76,7 +76,15 @@ void PictureCommands::Command2_Click()
     ResumeNext steps;
     steps.step([&] { CommonDialog1.setFilter(PictureFilter); });
     steps.step([&] { CommonDialog1.ShowOpen(); });
-    if (steps.test([&] { return CommonDialog1.FileName().isEmpty(); })) {
+    QString fileName;
+    steps.step([&] { fileName = CommonDialog1.FileName(); });
+    openPictureFile(fileName);
+}
+
+void PictureCommands::openPictureFile(const QString &fileName)
+{
+    ResumeNext steps;
+    if (steps.test([&] { return fileName.isEmpty(); })) {
         steps.step([&] { setStatus(StatusText::LoadFailed); });
         return;
     }
@@ -84,7 +92,7 @@ void PictureCommands::Command2_Click()
     bool loaded = false;
     steps.step([&] {
         const WaitCursor wait;
-        Picture1.setPicture(LoadPicture(CommonDialog1.FileName()));
+        Picture1.setPicture(LoadPicture(fileName));
         loaded = true;
     });
     if (!loaded) {

@@ -24,6 +24,9 @@ public:
     void Command3_Click(); // "保存": save the work picture
     void Picture1_Paint(); // repaint of the work picture box
 
+    // The open command's steps after its dialog, for `fileName`: also what a file dropped on the window takes.
+    void openPictureFile(const QString &fileName);
+
 private:
     void setStatus(const QString &text);
 
