@@ -1,0 +1,294 @@
+#include "controls/PictureFiles.h"
+#include "controls/RuntimeError.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Solid 8 × 8 blocks in a few colours far apart, so JPEG's loss cannot blur one into another.
+QImage blockImage(int blocksAcross, int blocksDown)
+{
+    static const QRgb colours[] = {qRgb(220, 30, 30), qRgb(30, 200, 40), qRgb(40, 40, 210), qRgb(240, 240, 240)};
+    QImage image(8 * blocksAcross, 8 * blocksDown, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, colours[(x / 8 + 2 * (y / 8)) % 4]);
+    return image;
+}
+
+QByteArray encoded(const QImage &image, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, format, format == QByteArray("JPG") ? 95 : -1));
+    return bytes;
+}
+
+bool near(QRgb a, QRgb b, int tolerance = 24)
+{
+    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance
+        && qAbs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+// Qt's JPEG writer sets no orientation: splice an APP1 Exif segment holding just Orientation after APP0.
+QByteArray withExifOrientation(const QByteArray &jpeg, quint16 orientation)
+{
+    QByteArray exif("Exif\0\0", 6);
+    exif += QByteArray("II\x2A\0\x08\0\0\0", 8);            // little-endian TIFF header, IFD0 at 8
+    exif += QByteArray("\x01\0", 2);                         // one entry
+    exif += QByteArray("\x12\x01\x03\0\x01\0\0\0", 8);      // tag 0x0112, SHORT, count 1
+    exif += char(orientation & 0xFF);
+    exif += char(orientation >> 8);
+    exif += QByteArray("\0\0", 2);                           // value padding
+    exif += QByteArray("\0\0\0\0", 4);                       // no next IFD
+    QByteArray segment("\xFF\xE1", 2);
+    const quint16 length = quint16(exif.size() + 2);
+    segment += char(length >> 8);
+    segment += char(length & 0xFF);
+    segment += exif;
+
+    EXPECT_EQ(jpeg.mid(0, 4), QByteArray("\xFF\xD8\xFF\xE0", 4)) << "expected JFIF right after SOI";
+    const int app0End = 4 + ((quint8(jpeg[4]) << 8) | quint8(jpeg[5]));
+    return jpeg.left(app0End) + segment + jpeg.mid(app0End);
+}
+
+int errorNumberOf(const QString &path)
+{
+    try {
+        LoadPicture(path);
+    } catch (const RuntimeError &error) {
+        return error.number();
+    }
+    return 0;
+}
+
+class LoadPictureTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    QString write(const QString &name, const QByteArray &bytes) const
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) << qPrintable(path);
+        return path;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(LoadPictureTest, BitmapsLoadWithExactColoursAsRgb32)
+{
+    const QImage image = blockImage(3, 2);
+    const StdPicture picture = LoadPicture(write(QStringLiteral("a.bmp"), encoded(image, "BMP")));
+    ASSERT_NE(picture.Handle(), 0);
+    EXPECT_EQ(picture.image().format(), QImage::Format_RGB32);
+    EXPECT_EQ(picture.image(), image);
+
+    // A palette bitmap comes in as 32-bit pixels too.
+    QImage indexed(5, 3, QImage::Format_Indexed8);
+    indexed.setColorTable({qRgb(10, 20, 30), qRgb(200, 100, 50)});
+    indexed.fill(0);
+    indexed.setPixel(4, 2, 1);
+    const QImage loaded = LoadPicture(write(QStringLiteral("indexed.bmp"), encoded(indexed, "BMP"))).image();
+    EXPECT_EQ(loaded.format(), QImage::Format_RGB32);
+    EXPECT_EQ(loaded.pixel(0, 0), qRgb(10, 20, 30));
+    EXPECT_EQ(loaded.pixel(4, 2), qRgb(200, 100, 50));
+}
+
+TEST_F(LoadPictureTest, JpegsLoadAsRgb32)
+{
+    const QImage image = blockImage(4, 3);
+    const QImage loaded = LoadPicture(write(QStringLiteral("a.jpg"), encoded(image, "JPG"))).image();
+    ASSERT_EQ(loaded.size(), image.size());
+    EXPECT_EQ(loaded.format(), QImage::Format_RGB32);
+    for (int y = 4; y < image.height(); y += 8)
+        for (int x = 4; x < image.width(); x += 8)
+            EXPECT_TRUE(near(loaded.pixel(x, y), image.pixel(x, y))) << x << "," << y;
+
+    QImage grey(16, 16, QImage::Format_Grayscale8);
+    grey.fill(140);
+    const QImage loadedGrey = LoadPicture(write(QStringLiteral("grey.jpg"), encoded(grey, "JPG"))).image();
+    EXPECT_EQ(loadedGrey.format(), QImage::Format_RGB32);
+    EXPECT_TRUE(near(loadedGrey.pixel(8, 8), qRgb(140, 140, 140), 2));
+}
+
+TEST_F(LoadPictureTest, KindDecidedByContentNotName)
+{
+    const QImage image = blockImage(2, 2);
+    EXPECT_EQ(LoadPicture(write(QStringLiteral("bitmap.jpg"), encoded(image, "BMP"))).image(), image);
+    EXPECT_EQ(LoadPicture(write(QStringLiteral("bitmap"), encoded(image, "BMP"))).image(), image);
+    EXPECT_EQ(LoadPicture(write(QStringLiteral("photo.bmp"), encoded(image, "JPG"))).image().size(), image.size());
+
+    // A picture the program does not open, whatever its name says.
+    EXPECT_EQ(errorNumberOf(write(QStringLiteral("png.bmp"), encoded(image, "PNG"))), ErrorNumber::InvalidPicture);
+    EXPECT_EQ(errorNumberOf(write(QStringLiteral("png.jpg"), encoded(image, "PNG"))), ErrorNumber::InvalidPicture);
+}
+
+TEST_F(LoadPictureTest, ExifOrientationIsApplied)
+{
+    // 32 × 16, with a red block at the top-left corner only.
+    QImage image(32, 16, QImage::Format_RGB32);
+    image.fill(qRgb(40, 40, 210));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            image.setPixel(x, y, qRgb(220, 30, 30));
+    const QByteArray jpeg = encoded(image, "JPG");
+
+    // The spliced segment itself is sound: orientation 1 leaves the picture as it is.
+    const QImage upright = LoadPicture(write(QStringLiteral("upright.jpg"), withExifOrientation(jpeg, 1))).image();
+    ASSERT_EQ(upright.size(), QSize(32, 16));
+    EXPECT_TRUE(near(upright.pixel(3, 3), qRgb(220, 30, 30)));
+
+    // 6: the stored picture is to be turned a quarter clockwise, so the top-left corner goes top-right.
+    const QImage turned = LoadPicture(write(QStringLiteral("turned.jpg"), withExifOrientation(jpeg, 6))).image();
+    ASSERT_EQ(turned.size(), QSize(16, 32));
+    EXPECT_EQ(turned.format(), QImage::Format_RGB32);
+    EXPECT_TRUE(near(turned.pixel(12, 3), qRgb(220, 30, 30)));
+    EXPECT_TRUE(near(turned.pixel(3, 3), qRgb(40, 40, 210)));
+    EXPECT_TRUE(near(turned.pixel(12, 28), qRgb(40, 40, 210)));
+}
+
+TEST_F(LoadPictureTest, MissingFileIs53)
+{
+    EXPECT_EQ(errorNumberOf(dir.filePath(QStringLiteral("none.jpg"))), ErrorNumber::FileNotFound);
+    EXPECT_EQ(errorNumberOf(dir.filePath(QStringLiteral("no/such/folder/a.bmp"))), ErrorNumber::FileNotFound);
+    EXPECT_EQ(errorNumberOf(QString()), ErrorNumber::FileNotFound);
+}
+
+TEST_F(LoadPictureTest, FolderOrPipeIs75)
+{
+    EXPECT_EQ(errorNumberOf(dir.path()), ErrorNumber::PathFileAccess);
+    // A pipe with no writer would block a reader for ever.
+    const QString pipe = dir.filePath(QStringLiteral("pipe.jpg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_EQ(errorNumberOf(pipe), ErrorNumber::PathFileAccess);
+}
+
+TEST_F(LoadPictureTest, UnreadableFileIs70)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root: a file without read permission can still be read";
+    const QString path = write(QStringLiteral("locked.bmp"), encoded(blockImage(1, 1), "BMP"));
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::Permissions()));
+    EXPECT_EQ(errorNumberOf(path), ErrorNumber::PermissionDenied);
+}
+
+TEST_F(LoadPictureTest, UndecodableFilesAre481)
+{
+    EXPECT_EQ(errorNumberOf(write(QStringLiteral("empty.jpg"), {})), ErrorNumber::InvalidPicture);
+    EXPECT_EQ(errorNumberOf(write(QStringLiteral("text.bmp"), "not a picture at all\n")), ErrorNumber::InvalidPicture);
+    QByteArray noise(4096, Qt::Uninitialized);
+    for (qsizetype i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919 + 13) % 251);
+    EXPECT_EQ(errorNumberOf(write(QStringLiteral("noise.jpg"), noise)), ErrorNumber::InvalidPicture);
+    EXPECT_EQ(errorNumberOf(write(QStringLiteral("soi.jpg"), QByteArray("\xFF\xD8\xFF", 3) + noise)),
+              ErrorNumber::InvalidPicture);
+    EXPECT_EQ(errorNumberOf(write(QStringLiteral("bm.bmp"), QByteArray("BM") + noise)), ErrorNumber::InvalidPicture);
+}
+
+TEST_F(LoadPictureTest, TruncatedFilesAre481)
+{
+    const QByteArray jpeg = encoded(blockImage(8, 8), "JPG");
+    for (const qsizetype keep : {jpeg.size() / 2, jpeg.size() - 40, qsizetype(200)})
+        EXPECT_EQ(errorNumberOf(write(QStringLiteral("cut.jpg"), jpeg.left(keep))), ErrorNumber::InvalidPicture)
+            << keep << " of " << jpeg.size() << " bytes";
+
+    const QByteArray bmp = encoded(blockImage(8, 8), "BMP");
+    EXPECT_EQ(errorNumberOf(write(QStringLiteral("cut.bmp"), bmp.left(bmp.size() - 100))),
+              ErrorNumber::InvalidPicture);
+}
+
+// Headers that claim far more pixels than the files carry. The loads run in a process of their own whose
+// address space is held to a few hundred megabytes, so an allocation of the claimed size would fail there.
+QByteArray runLengthBitmapClaiming(qint32 width, qint32 height)
+{
+    QByteArray bytes(14 + 40 + 256 * 4, '\0');
+    const auto put32 = [&](int at, quint32 value) { qToLittleEndian(value, bytes.data() + at); };
+    const auto put16 = [&](int at, quint16 value) { qToLittleEndian(value, bytes.data() + at); };
+    const QByteArray stream("\x00\x01", 2); // end of bitmap
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put32(2, quint32(bytes.size() + stream.size()));
+    put32(10, quint32(bytes.size()));
+    put32(14, 40);
+    put32(18, quint32(width));
+    put32(22, quint32(height));
+    put16(26, 1);
+    put16(28, 8);
+    put32(30, 1); // RLE8
+    put32(34, quint32(stream.size()));
+    put32(46, 256);
+    return bytes + stream;
+}
+
+// A whole JPEG whose frame header claims `width` × `height`, with enough scan data that its size is plausible.
+QByteArray jpegClaiming(quint16 width, quint16 height)
+{
+    QByteArray jpeg = encoded(blockImage(2, 2), "JPG");
+    const qsizetype frame = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    EXPECT_GT(frame, 0);
+    qToBigEndian(height, jpeg.data() + frame + 5);
+    qToBigEndian(width, jpeg.data() + frame + 7);
+    // Zero bytes are plain entropy-coded data: one bit for every 8 × 8 block of the claimed frame.
+    const qsizetype blocks = (qsizetype(width) + 7) / 8 * ((qsizetype(height) + 7) / 8);
+    const qsizetype padding = blocks / 8 + 1;
+    jpeg.insert(jpeg.size() - 2, QByteArray(padding, '\0'));
+    return jpeg;
+}
+
+class LoadPictureDeathTest : public LoadPictureTest
+{
+protected:
+    void SetUp() override
+    {
+        LoadPictureTest::SetUp();
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+    }
+};
+
+[[noreturn]] void loadUnderAddressSpaceLimit(const QString &path, int expected)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    qint64 used = 0;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmSize:"))
+                used = line.mid(7).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    const rlimit limit{rlim_t(used + 600 * 1024 * 1024), rlim_t(used + 600 * 1024 * 1024)};
+    if (used <= 0 || ::setrlimit(RLIMIT_AS, &limit) != 0) {
+        std::fprintf(stderr, "cannot limit the address space\n");
+        std::_Exit(2);
+    }
+    const int got = errorNumberOf(path);
+    std::fprintf(stderr, "error %d\n", got);
+    std::_Exit(got == expected ? 0 : 1);
+}
+
+TEST_F(LoadPictureDeathTest, PictureLargerThanTheMemoryBudgetIs7)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit this test sets";
+#endif
+    const QString bitmap = write(QStringLiteral("huge.bmp"), runLengthBitmapClaiming(1000000, 1000000));
+    EXPECT_EXIT(loadUnderAddressSpaceLimit(bitmap, ErrorNumber::OutOfMemory), ::testing::ExitedWithCode(0), "");
+
+    const QString jpeg = write(QStringLiteral("huge.jpg"), jpegClaiming(65000, 65000));
+    EXPECT_EXIT(loadUnderAddressSpaceLimit(jpeg, ErrorNumber::OutOfMemory), ::testing::ExitedWithCode(0), "");
+}
+
+} // namespace
