@@ -1,0 +1,217 @@
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+// The built program, started as a person starts it. On Qt's offscreen platform its error box would wait for
+// ever for an answer no one can give, so it runs on an X server of the test's own (Xvfb), where the test can
+// see which windows come up and press the box's button.
+namespace {
+
+const QString ProgramFile = QStringLiteral(KELVO_TEST_PROGRAM);
+const QString SkinLibrary = QStringLiteral(KELVO_TEST_SKIN_LIBRARY);
+const QString SkinFile = QStringLiteral(KELVO_TEST_SKIN_FILE);
+const QString Caption = QStringLiteral("Kelvo.图片去色黑白工具");
+
+constexpr int StartTimeoutMs = 30000;
+
+struct Window
+{
+    QString id;
+    QString name;
+};
+
+class ProgramStartTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        for (const char *tool : {"Xvfb", "xdotool", "xprop"}) {
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
+                s_missing = QStringLiteral("%1 is not installed (scripts/test installs it)").arg(QLatin1String(tool));
+                return;
+            }
+        }
+        s_server = std::make_unique<QProcess>();
+        // -displayfd picks a free display and writes its number to the given descriptor, here standard output.
+        s_server->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                                 QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                                 QStringLiteral("-screen"), QStringLiteral("0"),
+                                                 QStringLiteral("1280x1024x24")});
+        const QDeadlineTimer deadline(20000);
+        QByteArray out;
+        while (!out.contains('\n') && !deadline.hasExpired() && s_server->state() != QProcess::NotRunning) {
+            s_server->waitForReadyRead(200);
+            out += s_server->readAllStandardOutput();
+        }
+        bool ok = false;
+        const int number = out.trimmed().toInt(&ok);
+        if (!ok) {
+            s_missing = QStringLiteral("Xvfb did not start: ") + QString::fromLocal8Bit(s_server->readAllStandardError());
+            TearDownTestSuite();
+            return;
+        }
+        s_display = QStringLiteral(":%1").arg(number);
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (s_server) {
+            s_server->terminate();
+            if (!s_server->waitForFinished(5000))
+                s_server->kill();
+            s_server.reset();
+        }
+    }
+
+    void SetUp() override
+    {
+        if (!s_missing.isEmpty())
+            GTEST_SKIP() << qPrintable(s_missing);
+        ASSERT_TRUE(folder.isValid());
+    }
+
+    void TearDown() override
+    {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(5000);
+        }
+    }
+
+    // A program folder with the program and the given files from the built one.
+    void provide(bool withLibrary, bool withSkinFile)
+    {
+        QList<QString> files = {ProgramFile};
+        if (withLibrary)
+            files << SkinLibrary;
+        if (withSkinFile)
+            files << SkinFile;
+        for (const QString &file : files)
+            ASSERT_TRUE(QFile::copy(file, folder.filePath(QFileInfo(file).fileName()))) << qPrintable(file);
+        QFile::setPermissions(folder.filePath(QFileInfo(ProgramFile).fileName()),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    void startProgram()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), s_display);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.remove(QStringLiteral("LD_LIBRARY_PATH"));
+        program.setProcessEnvironment(environment);
+        program.setWorkingDirectory(folder.path());
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(folder.filePath(QFileInfo(ProgramFile).fileName()), {});
+        ASSERT_TRUE(program.waitForStarted(10000));
+    }
+
+    static QString x(const QStringList &arguments)
+    {
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), s_display);
+        tool.setProcessEnvironment(environment);
+        tool.start(arguments.first(), arguments.mid(1));
+        tool.waitForFinished(10000);
+        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+    }
+
+    static QList<Window> visibleWindows()
+    {
+        QList<Window> windows;
+        const QString ids = x({QStringLiteral("xdotool"), QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                               QStringLiteral("--name"), QStringLiteral(".")});
+        for (const QString &id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            windows.append({id, x({QStringLiteral("xdotool"), QStringLiteral("getwindowname"), id})});
+        return windows;
+    }
+
+    // Waits until the program has a visible window that `wanted` accepts; empty when the program ended first or
+    // the time ran out.
+    QList<Window> waitForWindows(const std::function<bool(const QList<Window> &)> &wanted)
+    {
+        const QDeadlineTimer deadline(StartTimeoutMs);
+        while (!deadline.hasExpired() && program.state() == QProcess::Running) {
+            const QList<Window> windows = visibleWindows();
+            if (!windows.isEmpty() && wanted(windows))
+                return windows;
+            QThread::msleep(100);
+        }
+        return {};
+    }
+
+    static bool hasCaption(const QList<Window> &windows)
+    {
+        return std::any_of(windows.begin(), windows.end(), [](const Window &w) { return w.name == Caption; });
+    }
+
+    void expectFixedSizeWindowShown()
+    {
+        const QList<Window> windows = waitForWindows(hasCaption);
+        ASSERT_TRUE(hasCaption(windows)) << "the window did not come up";
+        const auto main = std::find_if(windows.begin(), windows.end(), [](const Window &w) { return w.name == Caption; });
+        const QString hints = x({QStringLiteral("xprop"), QStringLiteral("-id"), main->id, QStringLiteral("WM_NORMAL_HINTS")});
+        const QRegularExpression minimum(QStringLiteral("minimum size: (\\d+) by (\\d+)"));
+        const QRegularExpression maximum(QStringLiteral("maximum size: (\\d+) by (\\d+)"));
+        const QRegularExpressionMatch min = minimum.match(hints);
+        const QRegularExpressionMatch max = maximum.match(hints);
+        ASSERT_TRUE(min.hasMatch() && max.hasMatch()) << qPrintable(hints);
+        EXPECT_EQ(min.captured(1), max.captured(1)) << "the border can still be dragged";
+        EXPECT_EQ(min.captured(2), max.captured(2)) << "the border can still be dragged";
+    }
+
+    QTemporaryDir folder;
+    QProcess program;
+
+    static inline std::unique_ptr<QProcess> s_server;
+    static inline QString s_display;
+    static inline QString s_missing;
+};
+
+TEST_F(ProgramStartTest, ShowsItsFixedSizeWindow)
+{
+    provide(true, true);
+    startProgram();
+    expectFixedSizeWindowShown();
+}
+
+TEST_F(ProgramStartTest, WithoutTheSkinFileStillShowsItsWindow)
+{
+    provide(true, false);
+    startProgram();
+    expectFixedSizeWindowShown();
+}
+
+TEST_F(ProgramStartTest, WithoutTheSkinLibraryReportsAndEndsBeforeTheWindowShows)
+{
+    provide(false, true);
+    startProgram();
+    const QList<Window> shown = waitForWindows([](const QList<Window> &) { return true; });
+    ASSERT_EQ(shown.size(), 1) << "expected the error box alone";
+    EXPECT_NE(shown[0].name, Caption);
+
+    // The box waits for its answer; the window must not have come up behind it.
+    QThread::msleep(500);
+    EXPECT_FALSE(hasCaption(visibleWindows()));
+    x({QStringLiteral("xdotool"), QStringLiteral("windowfocus"), QStringLiteral("--sync"), shown[0].id});
+    x({QStringLiteral("xdotool"), QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("Return")});
+
+    ASSERT_TRUE(program.waitForFinished(StartTimeoutMs)) << "the program went on after the error box";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_NE(program.exitCode(), 0);
+}
+
+} // namespace
