@@ -260,7 +260,8 @@ protected:
     }
 };
 
-[[noreturn]] void loadUnderAddressSpaceLimit(const QString &path, int expected)
+// Ends the process with 0 when loading `path` raises `expected`; the process's own folder goes with it.
+[[noreturn]] void loadUnderAddressSpaceLimit(QTemporaryDir &folder, const QString &path, int expected)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     qint64 used = 0;
@@ -272,10 +273,12 @@ protected:
     const rlimit limit{rlim_t(used + 600 * 1024 * 1024), rlim_t(used + 600 * 1024 * 1024)};
     if (used <= 0 || ::setrlimit(RLIMIT_AS, &limit) != 0) {
         std::fprintf(stderr, "cannot limit the address space\n");
+        folder.remove();
         std::_Exit(2);
     }
     const int got = errorNumberOf(path);
     std::fprintf(stderr, "error %d\n", got);
+    folder.remove();
     std::_Exit(got == expected ? 0 : 1);
 }
 
@@ -285,10 +288,10 @@ TEST_F(LoadPictureDeathTest, PictureLargerThanTheMemoryBudgetIs7)
     GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit this test sets";
 #endif
     const QString bitmap = write(QStringLiteral("huge.bmp"), runLengthBitmapClaiming(1000000, 1000000));
-    EXPECT_EXIT(loadUnderAddressSpaceLimit(bitmap, ErrorNumber::OutOfMemory), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(loadUnderAddressSpaceLimit(dir, bitmap, ErrorNumber::OutOfMemory), ::testing::ExitedWithCode(0), "");
 
     const QString jpeg = write(QStringLiteral("huge.jpg"), jpegClaiming(65000, 65000));
-    EXPECT_EXIT(loadUnderAddressSpaceLimit(jpeg, ErrorNumber::OutOfMemory), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(loadUnderAddressSpaceLimit(dir, jpeg, ErrorNumber::OutOfMemory), ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
