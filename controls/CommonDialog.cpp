@@ -60,11 +60,14 @@ QStringList CommonDialog::nameFilters() const
     for (qsizetype i = 0; i < fields.size(); i += 2) {
         const QString description = fields.at(i);
         const QString pattern = i + 1 < fields.size() ? fields.at(i + 1) : description;
+        // Qt takes the patterns from a trailing "(…)", or else from the whole text, and separates them by
+        // blanks only: a ";" between patterns would leave one pattern that matches no file.
         const QString patterns = QString(pattern).replace(QLatin1Char(';'), QLatin1Char(' '));
-        // Qt takes the patterns from a trailing "(…)"; a description that already ends with them is
-        // offered exactly as given.
-        if (description == pattern || description.endsWith(QLatin1Char('(') + pattern + QLatin1Char(')')))
-            filters << description;
+        const QString ownPatterns = QLatin1Char('(') + pattern + QLatin1Char(')');
+        if (description == pattern)
+            filters << patterns;
+        else if (description.endsWith(ownPatterns)) // offered as given
+            filters << description.chopped(ownPatterns.size()) + QLatin1Char('(') + patterns + QLatin1Char(')');
         else
             filters << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
     }

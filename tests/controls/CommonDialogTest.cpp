@@ -1,10 +1,13 @@
 #include "controls/CommonDialog.h"
 #include "controls/RuntimeError.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QListView>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -201,6 +204,61 @@ TEST_F(ShownDialogTest, OffersTheFilterEntriesAndCancels)
     dialog.setCancelError(true);
     whenShown([](QFileDialog &shown) { shown.reject(); });
     EXPECT_EQ(errorNumberOf([&] { dialog.ShowSave(); }), ErrorNumber::DialogCancelled);
+}
+
+// The files the dialog lists in `folder` under the chosen entry, once the listing has settled.
+QStringList listedFiles(QFileDialog &shown, const QString &folder)
+{
+    shown.setDirectory(folder);
+    const auto *view = shown.findChild<QListView *>(QStringLiteral("listView"));
+    if (!view)
+        return {QStringLiteral("<no list>")};
+    QStringList names, previous;
+    QDeadlineTimer deadline(10000);
+    int steady = 0;
+    while (!deadline.hasExpired() && steady < 4) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        names.clear();
+        const QModelIndex root = view->rootIndex();
+        for (int row = 0; row < view->model()->rowCount(root); ++row)
+            names << view->model()->index(row, 0, root).data().toString();
+        names.sort();
+        // The sub-folder is listed under every entry: once it is there, the folder has been read.
+        steady = names.contains(QStringLiteral("sub")) && names == previous ? steady + 1 : 0;
+        previous = names;
+    }
+    names.removeAll(QStringLiteral("sub"));
+    return names;
+}
+
+TEST_F(ShownDialogTest, ListsWhatTheChosenEntryMatches)
+{
+    ASSERT_TRUE(folder.isValid());
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+    for (const char *name : {"a.jpg", "B.JPG", "c.bmp", "d.png", "e.jpg.txt"}) {
+        QFile file(folder.filePath(QLatin1String(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    const auto listed = [&](const QString &filter, int entry) {
+        dialog.setFilter(filter);
+        QStringList names;
+        whenShown([&](QFileDialog &shown) {
+            shown.selectNameFilter(shown.nameFilters().value(entry));
+            names = listedFiles(shown, folder.path());
+            shown.reject();
+        });
+        dialog.ShowOpen();
+        return names;
+    };
+
+    // Sorted as text: capitals first.
+    EXPECT_EQ(listed(PictureFilter, 0), QStringList({QStringLiteral("B.JPG"), QStringLiteral("a.jpg")}));
+    EXPECT_EQ(listed(PictureFilter, 1), QStringList({QStringLiteral("c.bmp")}));
+    // One entry for several patterns, written the customary way with ";" between them.
+    const QStringList pictures = {QStringLiteral("B.JPG"), QStringLiteral("a.jpg"), QStringLiteral("c.bmp")};
+    EXPECT_EQ(listed(QStringLiteral("图片(*.jpg;*.bmp)|*.jpg;*.bmp"), 0), pictures);
+    EXPECT_EQ(listed(QStringLiteral("图片|*.jpg;*.bmp"), 0), pictures);
+    EXPECT_EQ(listed(QStringLiteral("*.jpg;*.bmp"), 0), pictures);
 }
 
 TEST_F(ShownDialogTest, ChosenFilesComeBackAsFullPaths)
