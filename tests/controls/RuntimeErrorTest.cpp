@@ -1,0 +1,103 @@
+#include "controls/EventProcedure.h"
+#include "controls/MessageBox.h"
+#include "controls/ResumeNext.h"
+#include "controls/RuntimeError.h"
+
+#include <QList>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+TEST(ResumeNext, ErrorEndsOnlyItsStepAndIsKept)
+{
+    ResumeNext steps;
+    QList<int> ran;
+    steps.step([&] {
+        ran << 1;
+        throw RuntimeError(ErrorNumber::FileNotFound);
+        ran << 99; // never reached
+    });
+    steps.step([&] { ran << 2; });
+    EXPECT_EQ(ran, QList<int>({1, 2}));
+    // A later step that succeeds leaves the last error number as it was.
+    EXPECT_EQ(steps.Err(), ErrorNumber::FileNotFound);
+
+    steps.step([] { throw RuntimeError(ErrorNumber::InvalidPicture); });
+    EXPECT_EQ(steps.Err(), ErrorNumber::InvalidPicture);
+    steps.step([] { throw std::bad_alloc(); });
+    EXPECT_EQ(steps.Err(), ErrorNumber::OutOfMemory);
+
+    EXPECT_EQ(ResumeNext().Err(), 0);
+}
+
+TEST(ResumeNext, ErrorInATestTakesItsTrueBranch)
+{
+    ResumeNext steps;
+    EXPECT_TRUE(steps.test([]() -> bool { throw RuntimeError(ErrorNumber::DialogCancelled); }));
+    EXPECT_EQ(steps.Err(), ErrorNumber::DialogCancelled);
+    EXPECT_FALSE(steps.test([] { return false; }));
+    EXPECT_TRUE(steps.test([] { return true; }));
+    EXPECT_EQ(steps.Err(), ErrorNumber::DialogCancelled);
+}
+
+class EventProcedureTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setMessageBoxScript([this](const MessageBoxRequest &box) {
+            boxes << box;
+            return MsgBoxResult::vbOK;
+        });
+    }
+    void TearDown() override { setMessageBoxScript({}); }
+
+    QList<MessageBoxRequest> boxes;
+};
+
+TEST_F(EventProcedureTest, UntrappedErrorIsReportedAndEndsTheProcedure)
+{
+    bool after = false;
+    EXPECT_FALSE(runEventProcedure([&] {
+        throw RuntimeError(ErrorNumber::FileNotFound, QStringLiteral("/图片/a.jpg"));
+        after = true;
+    }));
+    EXPECT_FALSE(after);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0].prompt, QStringLiteral("实时错误 '53':\n\n文件未找到: /图片/a.jpg"));
+    EXPECT_EQ(boxes[0].buttons & MsgBoxStyle::vbCritical, MsgBoxStyle::vbCritical);
+
+    EXPECT_FALSE(runEventProcedure([] { throw std::bad_alloc(); }));
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_TRUE(boxes[1].prompt.startsWith(QStringLiteral("实时错误 '7':"))) << qPrintable(boxes[1].prompt);
+
+    EXPECT_TRUE(runEventProcedure([] {}));
+    EXPECT_EQ(boxes.size(), 2);
+}
+
+TEST(RuntimeError, EveryCustomaryNumberHasItsOwnChineseDescription)
+{
+    const int numbers[] = {ErrorNumber::Overflow,          ErrorNumber::OutOfMemory,    ErrorNumber::LibraryNotFound,
+                           ErrorNumber::FileNotFound,      ErrorNumber::DiskFull,       ErrorNumber::PermissionDenied,
+                           ErrorNumber::PathFileAccess,    ErrorNumber::EntryPointNotFound,
+                           ErrorNumber::InvalidPicture,    ErrorNumber::DialogCancelled};
+    QStringList seen;
+    for (const int number : numbers) {
+        const RuntimeError error(number);
+        EXPECT_EQ(error.number(), number);
+        const QString description = error.description();
+        EXPECT_FALSE(description.isEmpty()) << number;
+        EXPECT_FALSE(seen.contains(description)) << number << " shares its description";
+        seen << description;
+        const bool chinese = std::any_of(description.begin(), description.end(),
+                                         [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
+        EXPECT_TRUE(chinese) << number;
+        EXPECT_EQ(QString::fromUtf8(error.what()), description);
+    }
+}
+
+} // namespace
