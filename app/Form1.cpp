@@ -10,7 +10,9 @@
 #include "controls/SkinH.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QScreen>
 #include <QSessionManager>
 #include <QTimer>
@@ -50,6 +52,7 @@ Form1::Form1(QWidget *parent)
     buildFromDescription();
     setTabOrderFromDescription();
     connectEventProcedures();
+    setAcceptDrops(true);
 }
 
 void Form1::buildFromDescription()
@@ -70,6 +73,9 @@ void Form1::buildFromDescription()
     Command3.setGeometry(fromTwips(3720, 1800, 1455, 495));
     Command3.setEnabled(false);
     Command4.setGeometry(fromTwips(5400, 1800, 1455, 495));
+    // The usual keys for open and save press the buttons; a disabled button ignores its key.
+    Command2.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    Command3.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
 
     Frame1.setGeometry(fromTwips(360, 2400, 6495, 5895));
     Image1.setGeometry(fromTwips(120, 240, 6255, 5535));
@@ -84,6 +90,8 @@ void Form1::buildFromDescription()
     // The work picture box lies beyond the right edge of the client area, where it is never seen.
     Picture1.setGeometry(fromTwips(14640, 1680, 3795, 4575));
     Picture1.setAutoSize(true);
+    // Focus there would vanish from the user's sight; the Tab key passes it by.
+    Picture1.setFocusPolicy(Qt::NoFocus);
 
     CommonDialog1.setDialogTitle(QStringLiteral("请选择图片"));
     CommonDialog1.setFilter(QStringLiteral("*.*"));
@@ -191,7 +199,9 @@ void Form1::Unload()
         m_unloadConfirmed = true;
         return;
     }
+    m_closeCause = vbFormCode;
     close();
+    m_closeCause = vbFormControlMenu;
 }
 
 bool Form1::askToUnload(qint16 unloadMode)
@@ -205,7 +215,12 @@ bool Form1::askToUnload(qint16 unloadMode)
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    if (m_unloadConfirmed || askToUnload(vbFormControlMenu)) {
+    // A second close request while the question is on screen waits for that question's answer.
+    if (m_queryingUnload) {
+        event->ignore();
+        return;
+    }
+    if (m_unloadConfirmed || askToUnload(m_closeCause)) {
         m_unloadConfirmed = true;
         event->accept();
     } else {
@@ -213,18 +228,69 @@ void Form1::closeEvent(QCloseEvent *event)
     }
 }
 
+bool Form1::sessionMayEnd()
+{
+    if (m_unloadConfirmed)
+        return true;
+    if (m_queryingUnload || !askToUnload(vbAppWindows))
+        return false;
+    m_unloadConfirmed = true;
+    // The session manager is still waiting for this answer; the window closes once it has it.
+    QTimer::singleShot(0, this, &QWidget::close);
+    return true;
+}
+
 void Form1::onSessionEnding(QSessionManager &manager)
 {
-    if (m_unloadConfirmed || !manager.allowsInteraction())
+    // Without leave to interact no question can be asked, and the session ends the program as it must.
+    if (!manager.allowsInteraction())
         return;
-    const bool quit = askToUnload(vbAppWindows);
+    const bool mayEnd = sessionMayEnd();
     manager.release();
-    if (!quit) {
+    if (!mayEnd)
         manager.cancel();
+}
+
+QString Form1::droppedFile(const QMimeData *data)
+{
+    if (!data || data->urls().size() != 1)
+        return {};
+    const QUrl url = data->urls().constFirst();
+    if (!url.isLocalFile())
+        return {};
+    const QString path = url.toLocalFile();
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent *event)
+{
+    dragMoveEvent(event);
+}
+
+void Form1::dragMoveEvent(QDragMoveEvent *event)
+{
+    // Only ever a copy: a move would let the source delete the user's file once it is dropped here.
+    if (event->possibleActions() & Qt::CopyAction) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void Form1::dropEvent(QDropEvent *event)
+{
+    if (!(event->possibleActions() & Qt::CopyAction)) {
+        event->ignore();
         return;
     }
-    m_unloadConfirmed = true;
-    QTimer::singleShot(0, this, &QWidget::close);
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // Anything but one existing file gives the open command's report of a missing choice. The file opens
+    // once the drop is over, so that a long load does not hold the program the file came from.
+    QTimer::singleShot(0, this, [this, file = droppedFile(event->mimeData())] {
+        runEventProcedure([&] { m_pictureCommands.openPictureFile(file); });
+    });
 }
 
 void Form1::resizeEvent(QResizeEvent *event)
@@ -246,8 +312,11 @@ void Form1::showEvent(QShowEvent *event)
 void Form1::centreOnScreen()
 {
     if (const QScreen *screen = this->screen()) {
+        const QRect available = screen->availableGeometry();
         QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
+        frame.moveCenter(available.center());
+        // On a screen smaller than the window the title bar stays within reach.
+        frame.moveTopLeft(QPoint(qMax(frame.left(), available.left()), qMax(frame.top(), available.top())));
         move(frame.topLeft());
     }
 }

@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QWidget>
 
+class QMimeData;
 class QSessionManager;
 
 // The program's one window. Its controls are built from the window description; each user action
@@ -39,6 +40,13 @@ public:
     // The toolkit's unloading of this window: a close that asks Form_QueryUnload first.
     void Unload();
 
+    // The window's part in ending the desktop session: asks the close question; true lets the session end,
+    // and the window then closes without asking again.
+    bool sessionMayEnd();
+
+    // The file a drop names when it names exactly one existing file; empty otherwise.
+    static QString droppedFile(const QMimeData *data);
+
     // The controls, named as the window description names them.
     QGroupBox Frame2;
     ImageControl Image2;
@@ -60,6 +68,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildFromDescription();
@@ -73,5 +84,6 @@ private:
     PictureCommands m_pictureCommands;
     bool m_queryingUnload = false;
     bool m_unloadConfirmed = false;
+    qint16 m_closeCause = vbFormControlMenu;
     bool m_placed = false;
 };
