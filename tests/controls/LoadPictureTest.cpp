@@ -3,6 +3,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -124,6 +125,42 @@ TEST_F(LoadPictureTest, JpegsLoadAsRgb32)
     const QImage loadedGrey = LoadPicture(write(QStringLiteral("grey.jpg"), encoded(grey, "JPG"))).image();
     EXPECT_EQ(loadedGrey.format(), QImage::Format_RGB32);
     EXPECT_TRUE(near(loadedGrey.pixel(8, 8), qRgb(140, 140, 140), 2));
+}
+
+// Qt writes bitmaps bottom-up; the same picture stored top-down has its height negated and its rows reversed.
+QByteArray topDown(const QByteArray &bottomUp)
+{
+    QByteArray bytes = bottomUp;
+    const quint32 offset = qFromLittleEndian<quint32>(bytes.constData() + 10);
+    const qint32 width = qFromLittleEndian<qint32>(bytes.constData() + 18);
+    const qint32 height = qFromLittleEndian<qint32>(bytes.constData() + 22);
+    const int bitCount = qFromLittleEndian<quint16>(bytes.constData() + 28);
+    const qsizetype rowBytes = (qsizetype(width) * bitCount + 31) / 32 * 4;
+    qToLittleEndian<qint32>(-height, bytes.data() + 22);
+    for (qint32 row = 0; row < height; ++row)
+        bytes.replace(offset + row * rowBytes, rowBytes, bottomUp.mid(offset + (height - 1 - row) * rowBytes, rowBytes));
+    return bytes;
+}
+
+TEST_F(LoadPictureTest, TopDownBitmapsAndProgressiveJpegsLoad)
+{
+    const QImage image = blockImage(3, 2);
+    const QByteArray bmp = encoded(image, "BMP");
+    ASSERT_GT(qFromLittleEndian<qint32>(bmp.constData() + 22), 0) << "expected a bottom-up bitmap from Qt";
+    EXPECT_EQ(LoadPicture(write(QStringLiteral("topdown.bmp"), topDown(bmp))).image(), image);
+
+    QByteArray progressive;
+    QBuffer buffer(&progressive);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    writer.setQuality(95);
+    ASSERT_TRUE(writer.write(image));
+    ASSERT_TRUE(progressive.contains(QByteArray("\xFF\xC2", 2))) << "expected a progressive frame";
+    const QImage loaded = LoadPicture(write(QStringLiteral("progressive.jpg"), progressive)).image();
+    ASSERT_EQ(loaded.size(), image.size());
+    EXPECT_TRUE(near(loaded.pixel(4, 4), image.pixel(4, 4)));
+    EXPECT_TRUE(near(loaded.pixel(20, 12), image.pixel(20, 12)));
 }
 
 TEST_F(LoadPictureTest, KindDecidedByContentNotName)
