@@ -1,11 +1,106 @@
 #include "DecolorizeKernel.h"
 
-// Plain loops the compiler vectorises; built for the widest vector unit the machine has at run time.
-__attribute__((target_clones("avx2", "default"))) void decolorizeRow(const quint32 *from, quint32 *to,
-                                                                     qsizetype count)
+#include <immintrin.h>
+
+// The row loop comes in versions for the vector units a machine may have; the widest one the machine has is
+// picked at the first call.
+//
+// The vector versions compute the grey rule exactly, with two 16-bit multiply-adds a pixel: a pixel
+// 0xAARRGGBB splits into the 16-bit pairs (blue, red) and (green, alpha), weighted (3735, 9798) and (19235, 0).
+
+namespace {
+
+constexpr int BlueRedWeights = 9798 << 16 | 3735;
+constexpr int GreenWeight = 19235;
+constexpr int OpaqueBlack = int(0xFF000000u);
+// How far ahead of the walk, in pixels, the memory is asked for: 4 KiB.
+constexpr qsizetype PrefetchAhead = 1024;
+// Byte shuffle that copies the grey in byte 0 of each pixel into bytes 1 and 2 and clears byte 3.
+constexpr int Spread0 = int(0x80000000u), Spread1 = int(0x80040404u), Spread2 = int(0x80080808u),
+              Spread3 = int(0x800C0C0Cu);
+
+void decolorizeRowPlain(const quint32 *from, quint32 *to, qsizetype count)
 {
     for (qsizetype i = 0; i < count; ++i)
         to[i] = greyPixel(from[i]);
+}
+
+__attribute__((target("avx2"))) void decolorizeRowAvx2(const quint32 *from, quint32 *to, qsizetype count)
+{
+    const __m256i pairs = _mm256_set1_epi32(0x00FF00FF);
+    const __m256i blueRed = _mm256_set1_epi32(BlueRedWeights);
+    const __m256i green = _mm256_set1_epi32(GreenWeight);
+    const __m256i spread = _mm256_setr_epi32(Spread0, Spread1, Spread2, Spread3, Spread0, Spread1, Spread2, Spread3);
+    const __m256i opaque = _mm256_set1_epi32(OpaqueBlack);
+    qsizetype i = 0;
+    for (; i + 8 <= count; i += 8) {
+        if (i % 16 == 0)
+            _mm_prefetch(reinterpret_cast<const char *>(from + i + PrefetchAhead), _MM_HINT_T0);
+        const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(from + i));
+        const __m256i br = _mm256_and_si256(pixels, pairs);
+        const __m256i ga = _mm256_and_si256(_mm256_srli_epi32(pixels, 8), pairs);
+        const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(br, blueRed), _mm256_madd_epi16(ga, green));
+        const __m256i grey = _mm256_shuffle_epi8(_mm256_srli_epi32(sum, 15), spread);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(to + i), _mm256_or_si256(grey, opaque));
+    }
+    decolorizeRowPlain(from + i, to + i, count - i);
+}
+
+__attribute__((target("avx512bw"))) inline __m512i greyOf16(__m512i pixels)
+{
+    const __m512i pairs = _mm512_set1_epi32(0x00FF00FF);
+    const __m512i br = _mm512_and_si512(pixels, pairs);
+    // shifts as vector expressions: GCC 12's _mm512_srli_epi32 trips its own uninitialised-value warning
+    const __m512i ga = _mm512_and_si512(__m512i(__v16su(pixels) >> 8), pairs);
+    const __m512i sum = _mm512_add_epi32(_mm512_madd_epi16(br, _mm512_set1_epi32(BlueRedWeights)),
+                                         _mm512_madd_epi16(ga, _mm512_set1_epi32(GreenWeight)));
+    const __m512i grey = _mm512_shuffle_epi8(__m512i(__v16su(sum) >> 15),
+                                             _mm512_setr4_epi32(Spread0, Spread1, Spread2, Spread3));
+    return _mm512_or_si512(grey, _mm512_set1_epi32(OpaqueBlack));
+}
+
+__attribute__((target("avx512bw"))) void decolorizeRowAvx512(const quint32 *from, quint32 *to, qsizetype count)
+{
+    qsizetype i = 0;
+    // Four vectors a step, and the rows ahead asked for early: the arithmetic would otherwise hold back the
+    // loads, and the walk would run at two thirds of the speed of memory.
+    for (; i + 64 <= count; i += 64) {
+        for (int line = 0; line < 4; ++line)
+            _mm_prefetch(reinterpret_cast<const char *>(from + i + PrefetchAhead + 16 * line), _MM_HINT_T0);
+        const __m512i a = _mm512_loadu_si512(from + i);
+        const __m512i b = _mm512_loadu_si512(from + i + 16);
+        const __m512i c = _mm512_loadu_si512(from + i + 32);
+        const __m512i d = _mm512_loadu_si512(from + i + 48);
+        _mm512_storeu_si512(to + i, greyOf16(a));
+        _mm512_storeu_si512(to + i + 16, greyOf16(b));
+        _mm512_storeu_si512(to + i + 32, greyOf16(c));
+        _mm512_storeu_si512(to + i + 48, greyOf16(d));
+    }
+    for (; i < count; i += 16) {
+        // The last pixels of a row are a masked part of one vector.
+        const __mmask16 lanes = count - i >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << (count - i)) - 1);
+        _mm512_mask_storeu_epi32(to + i, lanes, greyOf16(_mm512_maskz_loadu_epi32(lanes, from + i)));
+    }
+}
+
+using RowFunction = void (*)(const quint32 *, quint32 *, qsizetype);
+
+RowFunction widestRowFunction()
+{
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512bw"))
+        return decolorizeRowAvx512;
+    if (__builtin_cpu_supports("avx2"))
+        return decolorizeRowAvx2;
+    return decolorizeRowPlain;
+}
+
+} // namespace
+
+void decolorizeRow(const quint32 *from, quint32 *to, qsizetype count)
+{
+    static const RowFunction row = widestRowFunction();
+    row(from, to, count);
 }
 
 __attribute__((target_clones("avx2", "default"))) bool isGreyRow(const quint32 *row, qsizetype count)
