@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The package stage of scripts/test: builds the .deb, checks what it holds and what it depends on, installs it
+# (with apt where this runs as root, else unpacked into a scratch folder) and runs the end-to-end test once against
+# the installed program, started the way the menu entry starts it.
+# Expects the build folder to be built with its tests (scripts/test does that first).
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+
+started=$SECONDS
+out=$KELVO_BUILD/package
+say() { printf 'package: %s\n' "$*"; }
+fail() {
+  say "FAIL: $*"
+  exit 1
+}
+
+deb=$("$KELVO_ROOT/scripts/package" "$out" | tail -n 1)
+[ -f "$deb" ] || fail "scripts/package made no .deb"
+say "built $deb in $((SECONDS - started))s"
+
+# What it must hold: the program folder, the launcher, the menu entry and the icon at every size.
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
+folder=usr/lib/$multiarch/kelvo
+contents=$(dpkg-deb -c "$deb" | awk '{ print $NF }' | sed 's|^\./||')
+expected=(usr/bin/kelvo "$folder/kelvo" "$folder/libSkinH_VB6.so" "$folder/skinh.she"
+  usr/share/applications/kelvo.desktop)
+for size in 16 24 32 48 64 128 256; do
+  expected+=("usr/share/icons/hicolor/${size}x${size}/apps/kelvo.png")
+done
+for path in "${expected[@]}"; do
+  grep -qxF "$path" <<<"$contents" || fail "the package lacks /$path"
+done
+places="usr/(bin|share/applications|share/icons/hicolor)(/.*)?|usr/lib/$multiarch/kelvo(/.*)?"
+parents="(usr|usr/lib|usr/lib/$multiarch|usr/share|usr/share/icons)/?"
+unexpected=$(grep -vE "^($places|$parents|\.?/?)$" <<<"$contents" || true)
+[ -z "$unexpected" ] || fail "the package holds files outside the program's places: $unexpected"
+say "contents: the program folder /$folder, /usr/bin/kelvo, the menu entry, ${#expected[@]} files checked"
+
+# What it must declare: the Qt runtime, the Qt translations, a CJK font and xdg-utils.
+depends=$(dpkg-deb -f "$deb" Depends)
+for need in 'libqt6widgets6' 'libqt6gui6' 'qt6-translations-l10n' 'fonts-wqy-microhei | fonts-noto-cjk' 'xdg-utils'; do
+  grep -qF "$need" <<<"$depends" || fail "the package does not depend on $need (Depends: $depends)"
+done
+say "depends: $depends"
+
+# Install it.
+installed_by_us=
+if [ "$(id -u)" -eq 0 ]; then
+  dpkg-query -W -f='${Status}' kelvo 2>/dev/null | grep -q 'install ok installed' || installed_by_us=yes
+  apt_install() { DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >"$out/apt.log" 2>&1; }
+  if ! apt_install; then
+    apt-get update -qq >>"$out/apt.log" 2>&1
+    apt_install || { cat "$out/apt.log"; fail "apt could not install $deb"; }
+  fi
+  root=
+  say "installed with apt"
+else
+  root=$out/root
+  rm -rf "$root"
+  dpkg -x "$deb" "$root"
+  say "not root: unpacked into $root"
+fi
+remove_again() {
+  [ -n "$installed_by_us" ] && DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq kelvo >/dev/null 2>&1
+  return 0
+}
+trap remove_again EXIT
+
+# The menu entry names a command; run the e2e test on what that command is on the PATH.
+entry=$root/usr/share/applications/kelvo.desktop
+command_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry" | head -n 1)
+program=$(PATH="$root/usr/bin:$PATH" command -v "$command_name") || fail "the menu entry's command $command_name is not on the PATH"
+[ "$program" = "$root/usr/bin/kelvo" ] || fail "the menu entry's command is $program, not the installed launcher"
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$entry" || fail "the installed menu entry is not valid"
+fi
+
+e2e_started=$SECONDS
+status=0
+bash "$KELVO_ROOT/tests/e2e/run-e2e.sh" --program "$program" --pictures "$KELVO_BUILD/tests/kelvo_e2e_pictures" \
+  --work "$KELVO_BUILD/e2e-installed" || status=$?
+case $status in
+  0) say "end-to-end test on the installed program passed in $((SECONDS - e2e_started))s" ;;
+  77) say "end-to-end test on the installed program skipped: no X server" ;;
+  *) fail "end-to-end test on the installed program failed" ;;
+esac
+say "stage done in $((SECONDS - started))s"
