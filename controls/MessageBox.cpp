@@ -3,6 +3,8 @@
 #include "EventProcedure.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 
 namespace {
@@ -24,6 +26,21 @@ QMessageBox::Icon iconFor(int buttons)
     }
 }
 
+// Room a window manager takes beside the title for the window's icon and its buttons.
+constexpr int TitleBarExtras = 130;
+
+// A box no wider than its text would show its title cut short; it is widened so that the whole title shows.
+void widenForTitle(QMessageBox &box)
+{
+    auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    if (!label || !box.layout())
+        return;
+    box.layout()->activate();
+    const int others = box.layout()->totalMinimumSize().width() - label->minimumSizeHint().width();
+    const int wanted = box.fontMetrics().horizontalAdvance(box.windowTitle()) + TitleBarExtras;
+    label->setMinimumWidth(qMax(label->minimumSizeHint().width(), wanted - others));
+}
+
 } // namespace
 
 void setMessageBoxScript(MessageBoxScript newScript)
@@ -40,9 +57,11 @@ int MsgBox(const QString &prompt, int buttons, const QString &title)
     if ((buttons & 0x0F) == MsgBoxStyle::vbYesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
+        widenForTitle(box);
         return box.exec() == QMessageBox::Yes ? MsgBoxResult::vbYes : MsgBoxResult::vbNo;
     }
     box.setStandardButtons(QMessageBox::Ok);
+    widenForTitle(box);
     box.exec();
     return MsgBoxResult::vbOK;
 }

@@ -115,6 +115,7 @@ TEST_F(FormTest, EnterInTheRealQuestionAnswersYesAndEndsTheProgram)
     QString text, title, yes, no;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool yesIsDefault = false;
+    int width = 0, titleWidth = 0;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
@@ -127,6 +128,8 @@ TEST_F(FormTest, EnterInTheRealQuestionAnswersYesAndEndsTheProgram)
         yes = box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->text() : QString();
         no = box->button(QMessageBox::No) ? box->button(QMessageBox::No)->text() : QString();
         yesIsDefault = box->defaultButton() == box->button(QMessageBox::Yes);
+        width = box->width();
+        titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
         QTest::keyClick(box, Qt::Key_Enter);
     });
     poll.start(20);
@@ -138,6 +141,7 @@ TEST_F(FormTest, EnterInTheRealQuestionAnswersYesAndEndsTheProgram)
     EXPECT_EQ(title, QuitTitle);
     EXPECT_EQ(icon, QMessageBox::Information);
     EXPECT_TRUE(yesIsDefault);
+    EXPECT_GE(width, titleWidth + 120) << "no room for the whole title beside the title bar's buttons";
     // Qt's zh_CN file gives "是(&Y)" and "否(&N)"; the mnemonic is Qt's own.
     EXPECT_TRUE(yes.startsWith(QStringLiteral("是"))) << yes.toStdString();
     EXPECT_TRUE(no.startsWith(QStringLiteral("否"))) << no.toStdString();
