@@ -43,11 +43,11 @@ for need in 'libqt6widgets6' 'libqt6gui6' 'qt6-translations-l10n' 'fonts-wqy-mic
 done
 say "depends: $depends"
 
-# Install it.
+# Install it; --reinstall so that a kelvo of the same version installed before is replaced by this build.
 installed_by_us=
 if [ "$(id -u)" -eq 0 ]; then
   dpkg-query -W -f='${Status}' kelvo 2>/dev/null | grep -q 'install ok installed' || installed_by_us=yes
-  apt_install() { DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >"$out/apt.log" 2>&1; }
+  apt_install() { DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --reinstall --no-install-recommends "$deb" >"$out/apt.log" 2>&1; }
   if ! apt_install; then
     apt-get update -qq >>"$out/apt.log" 2>&1
     apt_install || { cat "$out/apt.log"; fail "apt could not install $deb"; }
