@@ -4,13 +4,15 @@
 #include "controls/CommonDialog.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QImage>
 #include <QTest>
 
 void FormTest::SetUp()
 {
     ASSERT_TRUE(m_folder.isValid());
-    App::setPathForTesting(qEnvironmentVariable("KELVO_PROGRAM_DIR"));
+    // Tests run in the program's folder, where the skin library is.
+    App::setPathForTesting(qEnvironmentVariable("KELVO_PROGRAM_DIR", QDir::currentPath()));
     setMessageBoxScript([this](const MessageBoxRequest &request) {
         boxes.append(request);
         return answer;
