@@ -15,6 +15,9 @@ constexpr int GreenWeight = 19235;
 constexpr int OpaqueBlack = int(0xFF000000u);
 // How far ahead of the walk, in pixels, the memory is asked for: 4 KiB.
 constexpr qsizetype PrefetchAhead = 1024;
+// A row written apart from the one read streams to memory from this length on: a picture with rows this
+// long is too large to stay in the cache anyway.
+constexpr qsizetype StreamingPixels = 1024;
 // Byte shuffle that copies the grey in byte 0 of each pixel into bytes 1 and 2 and clears byte 3.
 constexpr int Spread0 = int(0x80000000u), Spread1 = int(0x80040404u), Spread2 = int(0x80080808u),
               Spread3 = int(0x800C0C0Cu);
@@ -59,36 +62,100 @@ __attribute__((target("avx512bw"))) inline __m512i greyOf16(__m512i pixels)
     return _mm512_or_si512(grey, _mm512_set1_epi32(OpaqueBlack));
 }
 
-__attribute__((target("avx512bw"))) void decolorizeRowAvx512(const quint32 *from, quint32 *to, qsizetype count)
+// Up to 16 pixels as a masked part of one vector.
+__attribute__((target("avx512bw"))) inline void decolorizeFew(const quint32 *from, quint32 *to, qsizetype count)
+{
+    const __mmask16 lanes = __mmask16((1u << count) - 1);
+    _mm512_mask_storeu_epi32(to, lanes, greyOf16(_mm512_maskz_loadu_epi32(lanes, from)));
+}
+
+// Four vectors a step, and the rows ahead asked for early: the arithmetic would otherwise hold back the
+// loads, and the walk would run at two thirds of the speed of memory. Into a row of its own, the result
+// streams past the cache: nothing needs the old contents of that memory read in first.
+template<bool Stream>
+__attribute__((target("avx512bw"))) inline qsizetype decolorizeVectors(const quint32 *from, quint32 *to,
+                                                                      qsizetype count)
 {
     qsizetype i = 0;
-    // Four vectors a step, and the rows ahead asked for early: the arithmetic would otherwise hold back the
-    // loads, and the walk would run at two thirds of the speed of memory.
     for (; i + 64 <= count; i += 64) {
         for (int line = 0; line < 4; ++line)
             _mm_prefetch(reinterpret_cast<const char *>(from + i + PrefetchAhead + 16 * line), _MM_HINT_T0);
-        const __m512i a = _mm512_loadu_si512(from + i);
-        const __m512i b = _mm512_loadu_si512(from + i + 16);
-        const __m512i c = _mm512_loadu_si512(from + i + 32);
-        const __m512i d = _mm512_loadu_si512(from + i + 48);
-        _mm512_storeu_si512(to + i, greyOf16(a));
-        _mm512_storeu_si512(to + i + 16, greyOf16(b));
-        _mm512_storeu_si512(to + i + 32, greyOf16(c));
-        _mm512_storeu_si512(to + i + 48, greyOf16(d));
+        for (int part = 0; part < 64; part += 16) {
+            const __m512i grey = greyOf16(_mm512_loadu_si512(from + i + part));
+            if constexpr (Stream)
+                _mm512_stream_si512(reinterpret_cast<__m512i *>(to + i + part), grey);
+            else
+                _mm512_storeu_si512(to + i + part, grey);
+        }
+    }
+    return i;
+}
+
+__attribute__((target("avx512bw"))) void decolorizeRowAvx512(const quint32 *from, quint32 *to, qsizetype count)
+{
+    qsizetype i = 0;
+    if (from == to) {
+        i = decolorizeVectors<false>(from, to, count);
+    } else if (count >= StreamingPixels) {
+        const auto misaligned = qsizetype(reinterpret_cast<quintptr>(to) % 64 / 4);
+        i = misaligned ? 16 - misaligned : 0;
+        decolorizeFew(from, to, i);
+        i += decolorizeVectors<true>(from + i, to + i, count - i);
+        _mm_sfence();
+    }
+    for (; i < count; i += 16)
+        decolorizeFew(from + i, to + i, qMin<qsizetype>(count - i, 16));
+}
+
+// Blue against green in byte 0 and green against red in byte 1 of each pixel: zero there when it is grey.
+__attribute__((target("avx512bw"))) inline __m512i differences(__m512i pixels)
+{
+    return _mm512_xor_si512(pixels, __m512i(__v16su(pixels) >> 8));
+}
+
+// Whether every pixel of the row is grey; a coloured row usually shows itself in its first vectors.
+__attribute__((target("avx512bw"))) bool isGreyRowAvx512(const quint32 *row, qsizetype count)
+{
+    const __m512i greenBlueRed = _mm512_set1_epi32(0xFFFF);
+    qsizetype i = 0;
+    for (; i + 64 <= count; i += 64) {
+        for (int line = 0; line < 4; ++line)
+            _mm_prefetch(reinterpret_cast<const char *>(row + i + PrefetchAhead + 16 * line), _MM_HINT_T0);
+        const __m512i any = _mm512_or_si512(
+            _mm512_or_si512(differences(_mm512_loadu_si512(row + i)), differences(_mm512_loadu_si512(row + i + 16))),
+            _mm512_or_si512(differences(_mm512_loadu_si512(row + i + 32)),
+                            differences(_mm512_loadu_si512(row + i + 48))));
+        if (_mm512_test_epi32_mask(any, greenBlueRed))
+            return false;
     }
     for (; i < count; i += 16) {
-        // The last pixels of a row are a masked part of one vector.
-        const __mmask16 lanes = count - i >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << (count - i)) - 1);
-        _mm512_mask_storeu_epi32(to + i, lanes, greyOf16(_mm512_maskz_loadu_epi32(lanes, from + i)));
+        const __mmask16 lanes = __mmask16((1u << qMin<qsizetype>(count - i, 16)) - 1);
+        if (_mm512_mask_test_epi32_mask(lanes, differences(_mm512_maskz_loadu_epi32(lanes, row + i)), greenBlueRed))
+            return false;
     }
+    return true;
+}
+
+bool isGreyRowPlain(const quint32 *row, qsizetype count)
+{
+    quint32 differences = 0;
+    for (qsizetype i = 0; i < count; ++i)
+        differences |= (row[i] ^ (row[i] >> 8)) & 0xFFFF;
+    return differences == 0;
 }
 
 using RowFunction = void (*)(const quint32 *, quint32 *, qsizetype);
+using RowTest = bool (*)(const quint32 *, qsizetype);
+
+bool hasAvx512()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512bw");
+}
 
 RowFunction widestRowFunction()
 {
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512bw"))
+    if (hasAvx512())
         return decolorizeRowAvx512;
     if (__builtin_cpu_supports("avx2"))
         return decolorizeRowAvx2;
@@ -103,13 +170,9 @@ void decolorizeRow(const quint32 *from, quint32 *to, qsizetype count)
     row(from, to, count);
 }
 
-__attribute__((target_clones("avx2", "default"))) bool isGreyRow(const quint32 *row, qsizetype count)
+bool isGreyRow(const quint32 *row, qsizetype count)
 {
-    quint32 differences = 0;
-    for (qsizetype i = 0; i < count; ++i) {
-        const quint32 pixel = row[i];
-        differences |= ((pixel >> 16) ^ pixel) & 0xFF;
-        differences |= ((pixel >> 8) ^ pixel) & 0xFF;
-    }
-    return differences == 0;
+    // Without AVX-512 the compiler's own vector loop does as well.
+    static const RowTest test = hasAvx512() ? isGreyRowAvx512 : isGreyRowPlain;
+    return test(row, count);
 }
