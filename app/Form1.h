@@ -44,9 +44,6 @@ public:
     // and the window then closes without asking again.
     bool sessionMayEnd();
 
-    // The file a drop names when it names exactly one existing file; empty otherwise.
-    static QString droppedFile(const QMimeData *data);
-
     // The controls, named as the window description names them.
     QGroupBox Frame2;
     ImageControl Image2;
@@ -80,6 +77,8 @@ private:
     void onSessionEnding(QSessionManager &manager);
     void centreOnScreen();
     bool askToUnload(qint16 unloadMode);
+    // The file a drop names when it names exactly one existing file; empty otherwise.
+    static QString droppedFile(const QMimeData *data);
 
     PictureCommands m_pictureCommands;
     bool m_queryingUnload = false;
