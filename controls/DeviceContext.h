@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ImageMemory.h"
 #include "RuntimeError.h"
 
 #include <QImage>
@@ -50,7 +51,7 @@ void DeviceContext::rewriteRows(int top, int bottom, Rewrite rewrite)
         }
         return;
     }
-    QImage fresh(m_surface->size(), m_surface->format());
+    QImage fresh = ImageMemory::allocate(m_surface->size(), m_surface->format());
     if (fresh.isNull())
         throw RuntimeError(ErrorNumber::OutOfMemory);
     fresh.setDotsPerMeterX(m_surface->dotsPerMeterX());
