@@ -1,5 +1,6 @@
 #include "JpegStructure.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -12,6 +13,44 @@ constexpr unsigned char StartOfScan = 0xDA;
 bool isStandalone(unsigned char code)
 {
     return code == 0x01 || (code >= 0xD0 && code <= 0xD7);
+}
+
+// C0-CF are frame headers, except C4 (Huffman tables), C8 (reserved) and CC (arithmetic conditioning).
+bool isStartOfFrame(unsigned char code)
+{
+    return code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC;
+}
+
+bool isArithmetic(unsigned char code)
+{
+    return code >= 0xC9;
+}
+
+qint64 ceilDiv(qint64 a, qint64 b)
+{
+    return (a + b - 1) / b;
+}
+
+// Reads a frame header segment (its bytes after the length field) into the layout.
+void readFrame(const unsigned char *segment, qsizetype length, unsigned char code, JpegLayout &layout)
+{
+    if (length < 6)
+        return;
+    const int height = (segment[1] << 8) | segment[2];
+    const int width = (segment[3] << 8) | segment[4];
+    const int components = segment[5];
+    if (length < 6 + 3 * components)
+        return;
+    int hMax = 1;
+    int vMax = 1;
+    for (int i = 0; i < components; ++i) {
+        const unsigned char sampling = segment[6 + 3 * i + 1];
+        hMax = std::max(hMax, sampling >> 4);
+        vMax = std::max(vMax, sampling & 0x0F);
+    }
+    layout.frameSize = QSize(width, height);
+    layout.codedUnits = ceilDiv(width, 8 * hMax) * ceilDiv(height, 8 * vMax);
+    layout.arithmetic = isArithmetic(code);
 }
 
 // Skips entropy-coded data from `at`: returns the offset of the next marker that ends it, or -1.
@@ -38,38 +77,60 @@ qsizetype endOfScan(QByteArrayView bytes, qsizetype at)
 
 } // namespace
 
-bool jpegIsComplete(QByteArrayView bytes)
+JpegLayout readJpegLayout(QByteArrayView bytes)
 {
+    JpegLayout layout;
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype size = bytes.size();
     if (size < 4 || data[0] != Marker || data[1] != StartOfImage)
-        return false;
+        return layout;
+    bool frameSeen = false;
     qsizetype at = 2;
     while (at + 1 < size) {
         if (data[at] != Marker)
-            return false;
+            return layout;
         const unsigned char code = data[at + 1];
         if (code == Marker) { // fill byte before a marker
             ++at;
             continue;
         }
-        if (code == EndOfImage)
-            return true;
+        if (code == EndOfImage) {
+            layout.complete = true;
+            return layout;
+        }
         if (isStandalone(code)) {
             at += 2;
             continue;
         }
         if (at + 3 >= size)
-            return false;
+            return layout;
         const qsizetype length = (qsizetype(data[at + 2]) << 8) | data[at + 3];
         if (length < 2 || at + 2 + length > size)
-            return false;
+            return layout;
+        if (isStartOfFrame(code) && !frameSeen) {
+            frameSeen = true;
+            readFrame(data + at + 4, length - 2, code, layout);
+        }
         at += 2 + length;
         if (code == StartOfScan) {
-            at = endOfScan(bytes, at);
-            if (at < 0)
-                return false;
+            const qsizetype end = endOfScan(bytes, at);
+            if (end < 0)
+                return layout;
+            layout.scanBytes += end - at;
+            at = end;
         }
     }
-    return false;
+    return layout;
+}
+
+bool jpegIsComplete(QByteArrayView bytes)
+{
+    return readJpegLayout(bytes).complete;
+}
+
+bool jpegDataCoversFrame(const JpegLayout &layout)
+{
+    if (layout.frameSize.isEmpty())
+        return false;
+    return layout.arithmetic || layout.scanBytes * 8 >= layout.codedUnits;
 }

@@ -1,8 +1,30 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QSize>
 
-// Whether the bytes hold a JPEG stream whose marker structure runs from its start-of-image marker through
-// every segment and scan to an end-of-image marker. A decoder quietly fills a cut-off picture with grey;
-// this tells such a file from a whole one without decoding anything.
+// What the marker structure of a JPEG stream tells without decoding anything.
+struct JpegLayout
+{
+    // The stream runs from its start-of-image marker through every segment and scan to an end-of-image marker.
+    bool complete = false;
+    // From the first frame header; empty when there is none.
+    QSize frameSize;
+    // Minimum coded units of the frame: the blocks its first scan has to spend bits on.
+    qint64 codedUnits = 0;
+    // Arithmetic coding can spend less than a bit on a block, so it gives no lower bound on the data.
+    bool arithmetic = false;
+    // Bytes of entropy-coded data in all scans together.
+    qint64 scanBytes = 0;
+};
+
+JpegLayout readJpegLayout(QByteArrayView bytes);
+
+// Whether the stream is whole. A decoder quietly fills a cut-off picture with grey; this tells such a file
+// from a whole one.
 bool jpegIsComplete(QByteArrayView bytes);
+
+// Whether the scans hold enough data to code every block of the frame they claim. A Huffman code is at least
+// one bit long, so each coded unit costs at least one bit; a header that promises more pixels than the data
+// can carry is lying, and believing it would allocate memory for nothing.
+bool jpegDataCoversFrame(const JpegLayout &layout);

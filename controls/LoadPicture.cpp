@@ -1,14 +1,20 @@
 #include "PictureFiles.h"
 
+#include "BmpStructure.h"
 #include "JpegStructure.h"
 #include "RuntimeError.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <limits>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,107 +27,126 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+// A number from a "Name:   1234 kB" line of a /proc file, in bytes; -1 when it is not there.
+qint64 procKilobytes(const QString &file, const QByteArray &name)
+{
+    QFile proc(file);
+    if (!proc.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : proc.readAll().split('\n')) {
+        if (line.startsWith(name))
+            return line.mid(name.size()).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return -1;
+}
+
 qint64 availableMemory()
 {
-    QFile meminfo(QStringLiteral("/proc/meminfo"));
-    if (meminfo.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : meminfo.readAll().split('\n')) {
-            if (line.startsWith("MemAvailable:"))
-                return line.mid(13).trimmed().split(' ').value(0).toLongLong() * 1024;
-        }
-    }
-    return 4 * 1024 * MiB;
+    const qint64 available = procKilobytes(QStringLiteral("/proc/meminfo"), "MemAvailable:");
+    return available >= 0 ? available : 4 * 1024 * MiB;
 }
 
-void checkReadableFile(const QFileInfo &info, const QString &path)
+// A process may be held to less address space than the machine has free.
+qint64 addressSpaceLeft()
 {
-    if (path.isEmpty() || !info.exists())
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<qint64>::max();
+    const qint64 used = procKilobytes(QStringLiteral("/proc/self/status"), "VmSize:");
+    return qMax<qint64>(0, qint64(limit.rlim_cur) - qMax<qint64>(used, 0));
+}
+
+[[noreturn]] void throwOpenError(int error, const QString &path)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
         throw RuntimeError(ErrorNumber::FileNotFound, shown(path));
-    // A folder, a pipe or a device is not a picture file; reading a pipe could block forever.
-    if (!info.isFile())
-        throw RuntimeError(ErrorNumber::PathFileAccess, shown(path));
-    if (!info.isReadable())
+    case EACCES:
+    case EPERM:
         throw RuntimeError(ErrorNumber::PermissionDenied, shown(path));
-}
-
-// A JPEG cut short decodes "successfully" with a grey tail; only the marker structure tells.
-void checkJpegIsWhole(QFile &file, const QString &path)
-{
-    uchar *mapped = file.map(0, file.size());
-    if (!mapped) {
-        const QByteArray bytes = file.readAll();
-        file.seek(0);
-        if (!jpegIsComplete(bytes))
-            throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
-        return;
+    default:
+        throw RuntimeError(ErrorNumber::PathFileAccess, shown(path));
     }
-    const bool whole = jpegIsComplete(QByteArrayView(mapped, file.size()));
-    file.unmap(mapped);
-    if (!whole)
-        throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
 }
 
-quint32 littleEndian32(const QByteArray &bytes, int at)
+// The whole file, read once: every check and the decoder see the same bytes, whatever happens to the file
+// meanwhile. Only a regular file is read; a pipe or a device could block or never end.
+QByteArray readPictureFile(const QString &path)
 {
-    return quint32(quint8(bytes[at])) | quint32(quint8(bytes[at + 1])) << 8 | quint32(quint8(bytes[at + 2])) << 16
-        | quint32(quint8(bytes[at + 3])) << 24;
+    if (path.isEmpty())
+        throw RuntimeError(ErrorNumber::FileNotFound);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        throwOpenError(errno, path);
+    QFile file;
+    file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+    struct stat status{};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        throw RuntimeError(ErrorNumber::PathFileAccess, shown(path));
+    if (status.st_size > pictureMemoryBudget())
+        throw RuntimeError(ErrorNumber::OutOfMemory, shown(path));
+
+    QByteArray bytes(qsizetype(status.st_size), Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const qint64 n = file.read(bytes.data() + got, bytes.size() - got);
+        if (n < 0)
+            throw RuntimeError(ErrorNumber::PathFileAccess, shown(path));
+        if (n == 0)
+            break; // the file shrank while we read it; the checks judge what we have
+        got += qsizetype(n);
+    }
+    bytes.truncate(got);
+    return bytes;
 }
 
-// An uncompressed bitmap must hold every row its header announces.
-void checkBmpIsWhole(QFile &file, QSize size, const QString &path)
+// The picture's size as its own headers give it, once they prove to hold together.
+QSize checkedSize(const QByteArray &format, const QByteArray &bytes, const QString &path)
 {
-    const QByteArray header = file.peek(34);
-    if (header.size() < 34)
-        throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
-    const quint32 pixelOffset = littleEndian32(header, 10);
-    const int bitCount = quint8(header[28]) | quint8(header[29]) << 8;
-    const quint32 compression = littleEndian32(header, 30);
-    constexpr quint32 Uncompressed = 0, BitFields = 3;
-    if (compression != Uncompressed && compression != BitFields)
-        return;
-    const qint64 rowBytes = (qint64(size.width()) * bitCount + 31) / 32 * 4;
-    if (qint64(pixelOffset) + rowBytes * size.height() > file.size())
-        throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
+    if (format == "jpeg") {
+        const JpegLayout layout = readJpegLayout(bytes);
+        if (!layout.complete || !jpegDataCoversFrame(layout))
+            throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
+        return layout.frameSize;
+    }
+    if (format == "bmp") {
+        // Qt reports a top-down bitmap's height negated; our own reading of the headers does not.
+        const std::optional<BmpLayout> layout = readBmpLayout(bytes);
+        if (!layout)
+            throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
+        return layout->size;
+    }
+    throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
 }
 
 } // namespace
 
 qint64 pictureMemoryBudget()
 {
-    return qint64(double(availableMemory()) / PeakSurfaces);
+    return qint64(double(qMin(availableMemory(), addressSpaceLeft())) / PeakSurfaces);
 }
 
 StdPicture LoadPicture(const QString &path)
 {
-    const QFileInfo info(path);
-    checkReadableFile(info, path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw RuntimeError(ErrorNumber::PermissionDenied, shown(path));
-
-    QImageReader reader(&file);
+    QByteArray bytes = readPictureFile(path);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     const QByteArray format = reader.format();
-    if (format != "jpeg" && format != "bmp")
-        throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
 
-    const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty())
-        throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
+    const QSize size = checkedSize(format, bytes, path);
     const qint64 budget = pictureMemoryBudget();
     if (qint64(size.width()) * size.height() * 4 > budget)
         throw RuntimeError(ErrorNumber::OutOfMemory, shown(path));
     reader.setAllocationLimit(int(qMin<qint64>(budget / MiB + 1, std::numeric_limits<int>::max())));
 
-    if (format == "jpeg")
-        checkJpegIsWhole(file, path);
-    else
-        checkBmpIsWhole(file, size, path);
-
     QImage image;
     if (!reader.read(&image) || image.isNull())
         throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
+    bytes.clear();
     if (image.format() != QImage::Format_RGB32)
         image.convertTo(QImage::Format_RGB32);
     if (image.isNull())
