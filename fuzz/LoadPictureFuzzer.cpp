@@ -1,0 +1,71 @@
+// Feeds arbitrary bytes to LoadPicture by the road a chosen file takes: a file on disk, opened by name.
+#include "controls/PictureFiles.h"
+#include "controls/RuntimeError.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+QString &pictureFile()
+{
+    static QString path;
+    return path;
+}
+
+void quiet(QtMsgType, const QMessageLogContext &, const QString &)
+{
+}
+
+// Where the pixel sum goes, so that the reading is not optimised away.
+volatile quint32 pixelSum;
+
+void removePictureFile()
+{
+    QFile::remove(pictureFile());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    static QCoreApplication app(*argc, *argv);
+    qInstallMessageHandler(quiet); // a decoder's complaints about each bad input only slow the run down
+    // Memory-backed where the system has it: one write per input.
+    const QString folder = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    pictureFile() = QStringLiteral("%1/kelvo-fuzz-%2.picture").arg(folder).arg(::getpid());
+    std::atexit(removePictureFile);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    QFile file(pictureFile());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        std::abort();
+    file.write(reinterpret_cast<const char *>(data), qint64(size));
+    file.close();
+    try {
+        const StdPicture picture = LoadPicture(pictureFile());
+        // Read every pixel, so that a decoder that left some unwritten or out of bounds shows.
+        const QImage &image = picture.image();
+        if (image.format() != QImage::Format_RGB32 || image.isNull())
+            std::abort();
+        quint32 sum = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            const auto *row = reinterpret_cast<const quint32 *>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                sum += row[x];
+        }
+        pixelSum = sum;
+    } catch (const RuntimeError &) {
+        // Refusing a file is the right answer to most inputs.
+    }
+    return 0;
+}
