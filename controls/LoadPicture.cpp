@@ -1,6 +1,7 @@
 #include "PictureFiles.h"
 
 #include "BmpStructure.h"
+#include "ImageMemory.h"
 #include "JpegStructure.h"
 #include "RuntimeError.h"
 
@@ -139,11 +140,16 @@ StdPicture LoadPicture(const QString &path)
 
     const QSize size = checkedSize(format, bytes, path);
     const qint64 budget = pictureMemoryBudget();
-    if (qint64(size.width()) * size.height() * 4 > budget)
+    // Both sides may be near 2^31: their product fits in 64 bits, four times it need not.
+    if (qint64(size.width()) * size.height() > budget / 4)
         throw RuntimeError(ErrorNumber::OutOfMemory, shown(path));
     reader.setAllocationLimit(int(qMin<qint64>(budget / MiB + 1, std::numeric_limits<int>::max())));
 
+    // Decoded straight into the surface's format, in memory that is ready to be written (Qt's readers fill
+    // an image of the right size and format in place).
     QImage image;
+    if (reader.imageFormat() == QImage::Format_RGB32)
+        image = ImageMemory::allocate(size, QImage::Format_RGB32);
     if (!reader.read(&image) || image.isNull())
         throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
     bytes.clear();
