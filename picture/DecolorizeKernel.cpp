@@ -176,3 +176,14 @@ bool isGreyRow(const quint32 *row, qsizetype count)
     static const RowTest test = hasAvx512() ? isGreyRowAvx512 : isGreyRowPlain;
     return test(row, count);
 }
+
+std::vector<DecolorizeRowVersion> decolorizeRowVersions()
+{
+    std::vector<DecolorizeRowVersion> versions;
+    if (hasAvx512())
+        versions.push_back({"avx512bw", decolorizeRowAvx512, isGreyRowAvx512});
+    if (__builtin_cpu_supports("avx2"))
+        versions.push_back({"avx2", decolorizeRowAvx2, isGreyRowPlain});
+    versions.push_back({"plain", decolorizeRowPlain, isGreyRowPlain});
+    return versions;
+}

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <vector>
+
 // The grey rule over whole rows of 32-bit surface pixels (0xffRRGGBB). `from` and `to` may be the same row.
 void decolorizeRow(const quint32 *from, quint32 *to, qsizetype count);
 
@@ -17,3 +19,15 @@ constexpr quint32 greyPixel(quint32 pixel)
     const quint32 grey = (9798 * red + 19235 * green + 3735 * blue) >> 15;
     return 0xFF000000u | grey * 0x010101u;
 }
+
+// One version of the row functions, built for one kind of vector unit.
+struct DecolorizeRowVersion
+{
+    const char *name;
+    void (*decolorizeRow)(const quint32 *from, quint32 *to, qsizetype count);
+    bool (*isGreyRow)(const quint32 *row, qsizetype count);
+};
+
+// Every version this machine can run, the one that decolorizeRow() and isGreyRow() use first. All must give
+// the same pixels; only one of them is ever in use, so the others are checked through here.
+std::vector<DecolorizeRowVersion> decolorizeRowVersions();
