@@ -1,6 +1,7 @@
 #include "PictureBox.h"
 
 #include <QPainter>
+#include <QScopedValueRollback>
 
 PictureBox::PictureBox(QWidget *parent)
     : QFrame(parent)
@@ -91,12 +92,18 @@ void PictureBox::PaintPicture(const StdPicture &picture, float x1, float y1, std
         QPainter painter(&m_surface);
         painter.drawImage(target, image);
     }
-    update();
+    if (!m_painting)
+        update();
 }
 
 void PictureBox::paintEvent(QPaintEvent *event)
 {
-    emit Paint();
+    {
+        // What the Paint procedure draws lands on the surface that this very paint then shows; asking for
+        // another paint from here would repaint for ever.
+        const QScopedValueRollback painting(m_painting, true);
+        emit Paint();
+    }
     QFrame::paintEvent(event);
     QPainter painter(this);
     painter.drawImage(contentsRect().topLeft(), m_surface);

@@ -70,4 +70,5 @@ private:
     int m_scaleMode = vbTwips;
     bool m_autoRedraw = false;
     bool m_autoSize = false;
+    bool m_painting = false;
 };
