@@ -149,6 +149,18 @@ bool writeBitmap(QFileDevice &file, const QImage &image)
     return true;
 }
 
+// Both writers take 32-bit pixels (0xffRRGGBB): the bitmap then always has 24 bits a pixel, and the grey
+// test reads whole pixels.
+QImage opaque32(const QImage &image)
+{
+    if (image.format() == QImage::Format_RGB32)
+        return image;
+    QImage converted = image.convertToFormat(QImage::Format_RGB32);
+    if (converted.isNull())
+        throw RuntimeError(ErrorNumber::OutOfMemory);
+    return converted;
+}
+
 bool isJpegName(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -176,28 +188,29 @@ void SavePicture(const StdPicture &picture, const QString &path)
 {
     if (picture.Handle() == 0)
         throw RuntimeError(ErrorNumber::InvalidPicture);
+    const QImage image = opaque32(picture.image());
+
+    // The picture goes to a temporary file beside the target, which takes the target's place only once the
+    // whole picture is on the disk; a failure anywhere leaves the target as it was and removes the rest.
     QSaveFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
         throwWriteError(file, errno, path);
 
-    const QImage &image = picture.image();
+    errno = 0;
     bool written;
     if (isJpegName(path)) {
         QImageWriter writer(&file, "jpeg");
         writer.setQuality(JpegQuality);
         const QImage grey = greyChannelOf(image);
         written = writer.write(grey.isNull() ? image : grey);
-    } else if (image.format() == QImage::Format_RGB32) {
-        written = writeBitmap(file, image);
     } else {
-        written = QImageWriter(&file, "bmp").write(image);
+        written = writeBitmap(file, image);
     }
-    int savedErrno = errno;
-    // The new file must be on the disk before it takes the old one's place.
-    if (written && file.flush() && ::fsync(file.handle()) == 0 && file.commit())
+    written = written && file.flush() && ::fsync(file.handle()) == 0;
+    const int error = errno;
+    if (written && file.commit())
         return;
-    if (savedErrno == 0)
-        savedErrno = errno;
     file.cancelWriting();
-    throwWriteError(file, savedErrno, path);
+    throwWriteError(file, error != 0 ? error : errno, path);
 }
