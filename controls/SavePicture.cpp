@@ -2,6 +2,7 @@
 
 #include "ImageMemory.h"
 #include "RuntimeError.h"
+#include "WriteBehindDevice.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,7 +11,6 @@
 #include <QtEndian>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <immintrin.h>
 #include <limits>
 #include <unistd.h>
@@ -113,18 +113,10 @@ QByteArray bitmapHeaders(const QImage &image, quint32 pixelBytes)
     return headers;
 }
 
-// Has the disk start on what was written so far while the rest is still being converted; the sync at the
-// end then waits for less. Only a hint: nothing depends on it having worked.
-void startWriteBack(QFileDevice &file)
-{
-    if (file.flush())
-        ::sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
-}
-
 // A 24-bit Windows bitmap of a 32-bit picture: both headers, then the rows from the bottom up, each padded
 // to whole 32-bit words. Handed to the file a megabyte at a time: Qt's own writer hands it one row at a time
 // and converts each pixel on its own, which costs as much again as writing the bytes.
-bool writeBitmap(QFileDevice &file, const QImage &image)
+bool writeBitmap(QIODevice &file, const QImage &image)
 {
     const qint64 rowBytes = (qint64(image.width()) * 3 + 3) / 4 * 4;
     const qint64 pixelBytes = rowBytes * image.height();
@@ -144,7 +136,6 @@ bool writeBitmap(QFileDevice &file, const QImage &image)
         }
         if (file.write(chunk.constData(), rows * rowBytes) != rows * rowBytes)
             return false;
-        startWriteBack(file);
     }
     return true;
 }
@@ -198,14 +189,15 @@ void SavePicture(const StdPicture &picture, const QString &path)
         throwWriteError(file, errno, path);
 
     errno = 0;
+    WriteBehindDevice device(file);
     bool written;
     if (isJpegName(path)) {
-        QImageWriter writer(&file, "jpeg");
+        QImageWriter writer(&device, "jpeg");
         writer.setQuality(JpegQuality);
         const QImage grey = greyChannelOf(image);
         written = writer.write(grey.isNull() ? image : grey);
     } else {
-        written = writeBitmap(file, image);
+        written = writeBitmap(device, image);
     }
     written = written && file.flush() && ::fsync(file.handle()) == 0;
     const int error = errno;
