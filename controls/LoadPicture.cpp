@@ -3,6 +3,7 @@
 #include "BmpStructure.h"
 #include "ImageMemory.h"
 #include "JpegStructure.h"
+#include "PlainBitmap.h"
 #include "RuntimeError.h"
 
 #include <QBuffer>
@@ -160,13 +161,16 @@ StdPicture LoadPicture(const QString &path)
         throw RuntimeError(ErrorNumber::OutOfMemory, shown(path));
     reader.setAllocationLimit(int(qMin<qint64>(budget / MiB + 1, std::numeric_limits<int>::max())));
 
-    // Decoded straight into the surface's format, in memory that is ready to be written (Qt's readers fill
-    // an image of the right size and format in place).
-    QImage image;
-    if (reader.imageFormat() == QImage::Format_RGB32)
-        image = ImageMemory::allocate(size, QImage::Format_RGB32);
-    if (!reader.read(&image) || image.isNull())
-        throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
+    // A plain 24-bit bitmap is unpacked straight from the bytes read. Qt's readers decode the rest, straight
+    // into the surface's format where they can, in memory that is ready to be written (they fill an image of
+    // the right size and format in place).
+    QImage image = format == "bmp" ? decodePlainBitmap(bytes) : QImage();
+    if (image.isNull()) {
+        if (reader.imageFormat() == QImage::Format_RGB32)
+            image = ImageMemory::allocate(size, QImage::Format_RGB32);
+        if (!reader.read(&image) || image.isNull())
+            throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
+    }
     bytes.clear();
     if (image.format() != QImage::Format_RGB32)
         image.convertTo(QImage::Format_RGB32);
