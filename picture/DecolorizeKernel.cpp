@@ -5,22 +5,27 @@
 // The row loop comes in versions for the vector units a machine may have; the widest one the machine has is
 // picked at the first call.
 //
-// The vector versions compute the grey rule exactly, with two 16-bit multiply-adds a pixel: a pixel
-// 0xAARRGGBB splits into the 16-bit pairs (blue, red) and (green, alpha), weighted (3735, 9798) and (19235, 0).
+// The vector versions compute the grey rule exactly, at twice its scale, with two 16-bit multiply-adds a
+// pixel: a pixel 0xAARRGGBB gives the 16-bit pairs (blue, red) and (green, green), weighted (7470, 19596)
+// and (19235, 19235). The doubled sum holds the grey in its third byte, where one byte shuffle takes it
+// for all three channels; no shift is needed.
 
 namespace {
 
-constexpr int BlueRedWeights = 9798 << 16 | 3735;
-constexpr int GreenWeight = 19235;
+constexpr int BlueRedWeights = (2 * 9798) << 16 | (2 * 3735);
+constexpr int GreenWeights = 19235 << 16 | 19235;
 constexpr int OpaqueBlack = int(0xFF000000u);
 // How far ahead of the walk, in pixels, the memory is asked for: 4 KiB.
 constexpr qsizetype PrefetchAhead = 1024;
 // A row written apart from the one read streams to memory from this length on: a picture with rows this
 // long is too large to stay in the cache anyway.
 constexpr qsizetype StreamingPixels = 1024;
-// Byte shuffle that copies the grey in byte 0 of each pixel into bytes 1 and 2 and clears byte 3.
-constexpr int Spread0 = int(0x80000000u), Spread1 = int(0x80040404u), Spread2 = int(0x80080808u),
-              Spread3 = int(0x800C0C0Cu);
+// Byte shuffles within each 128-bit lane: green into the low byte of both halves of each pixel, and the grey
+// in byte 2 of each doubled sum into bytes 0 to 2, byte 3 cleared.
+constexpr int Green0 = int(0x80018001u), Green1 = int(0x80058005u), Green2 = int(0x80098009u),
+              Green3 = int(0x800D800Du);
+constexpr int Spread0 = int(0x80020202u), Spread1 = int(0x80060606u), Spread2 = int(0x800A0A0Au),
+              Spread3 = int(0x800E0E0Eu);
 
 void decolorizeRowPlain(const quint32 *from, quint32 *to, qsizetype count)
 {
@@ -32,7 +37,8 @@ __attribute__((target("avx2"))) void decolorizeRowAvx2(const quint32 *from, quin
 {
     const __m256i pairs = _mm256_set1_epi32(0x00FF00FF);
     const __m256i blueRed = _mm256_set1_epi32(BlueRedWeights);
-    const __m256i green = _mm256_set1_epi32(GreenWeight);
+    const __m256i green = _mm256_set1_epi32(GreenWeights);
+    const __m256i greenTwice = _mm256_setr_epi32(Green0, Green1, Green2, Green3, Green0, Green1, Green2, Green3);
     const __m256i spread = _mm256_setr_epi32(Spread0, Spread1, Spread2, Spread3, Spread0, Spread1, Spread2, Spread3);
     const __m256i opaque = _mm256_set1_epi32(OpaqueBlack);
     qsizetype i = 0;
@@ -41,24 +47,21 @@ __attribute__((target("avx2"))) void decolorizeRowAvx2(const quint32 *from, quin
             _mm_prefetch(reinterpret_cast<const char *>(from + i + PrefetchAhead), _MM_HINT_T0);
         const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(from + i));
         const __m256i br = _mm256_and_si256(pixels, pairs);
-        const __m256i ga = _mm256_and_si256(_mm256_srli_epi32(pixels, 8), pairs);
-        const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(br, blueRed), _mm256_madd_epi16(ga, green));
-        const __m256i grey = _mm256_shuffle_epi8(_mm256_srli_epi32(sum, 15), spread);
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(to + i), _mm256_or_si256(grey, opaque));
+        const __m256i gg = _mm256_shuffle_epi8(pixels, greenTwice);
+        const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(br, blueRed), _mm256_madd_epi16(gg, green));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(to + i),
+                            _mm256_or_si256(_mm256_shuffle_epi8(sum, spread), opaque));
     }
     decolorizeRowPlain(from + i, to + i, count - i);
 }
 
 __attribute__((target("avx512bw"))) inline __m512i greyOf16(__m512i pixels)
 {
-    const __m512i pairs = _mm512_set1_epi32(0x00FF00FF);
-    const __m512i br = _mm512_and_si512(pixels, pairs);
-    // shifts as vector expressions: GCC 12's _mm512_srli_epi32 trips its own uninitialised-value warning
-    const __m512i ga = _mm512_and_si512(__m512i(__v16su(pixels) >> 8), pairs);
+    const __m512i br = _mm512_and_si512(pixels, _mm512_set1_epi32(0x00FF00FF));
+    const __m512i gg = _mm512_shuffle_epi8(pixels, _mm512_setr4_epi32(Green0, Green1, Green2, Green3));
     const __m512i sum = _mm512_add_epi32(_mm512_madd_epi16(br, _mm512_set1_epi32(BlueRedWeights)),
-                                         _mm512_madd_epi16(ga, _mm512_set1_epi32(GreenWeight)));
-    const __m512i grey = _mm512_shuffle_epi8(__m512i(__v16su(sum) >> 15),
-                                             _mm512_setr4_epi32(Spread0, Spread1, Spread2, Spread3));
+                                         _mm512_madd_epi16(gg, _mm512_set1_epi32(GreenWeights)));
+    const __m512i grey = _mm512_shuffle_epi8(sum, _mm512_setr4_epi32(Spread0, Spread1, Spread2, Spread3));
     return _mm512_or_si512(grey, _mm512_set1_epi32(OpaqueBlack));
 }
 
