@@ -117,6 +117,7 @@ JpegLayout readJpegLayout(QByteArrayView bytes)
             if (end < 0)
                 return layout;
             layout.scanBytes += end - at;
+            ++layout.scans;
             at = end;
         }
     }

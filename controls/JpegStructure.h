@@ -14,9 +14,14 @@ struct JpegLayout
     qint64 codedUnits = 0;
     // Arithmetic coding can spend less than a bit on a block, so it gives no lower bound on the data.
     bool arithmetic = false;
-    // Bytes of entropy-coded data in all scans together.
+    // Bytes of entropy-coded data in all scans together, and how many scans there are.
     qint64 scanBytes = 0;
+    int scans = 0;
 };
+
+// A progressive decoder walks every block of the frame once per scan; a few dozen scans are plenty for any
+// real picture, while thousands of empty ones would hold the window for minutes.
+inline constexpr int MaxJpegScans = 500;
 
 JpegLayout readJpegLayout(QByteArrayView bytes);
 

@@ -73,6 +73,15 @@ qint64 addressSpaceLeft()
     }
 }
 
+// JPEG and BMP files announce themselves in their first two bytes; nothing else is worth reading.
+bool startsLikeAPicture(int fd)
+{
+    unsigned char magic[2] = {};
+    if (::pread(fd, magic, sizeof magic, 0) != qint64(sizeof magic))
+        return false;
+    return (magic[0] == 0xFF && magic[1] == 0xD8) || (magic[0] == 'B' && magic[1] == 'M');
+}
+
 // Has the kernel map a large buffer in one go rather than one page fault at a time as read() fills it: a
 // third of the time a 300 MB bitmap takes to read. Only a hint.
 void mapInOneGo(char *data, qsizetype size)
@@ -100,6 +109,8 @@ QByteArray readPictureFile(const QString &path)
     struct stat status{};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
         throw RuntimeError(ErrorNumber::PathFileAccess, shown(path));
+    if (!startsLikeAPicture(fd))
+        throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
     if (status.st_size > pictureMemoryBudget())
         throw RuntimeError(ErrorNumber::OutOfMemory, shown(path));
 
@@ -123,7 +134,7 @@ QSize checkedSize(const QByteArray &format, const QByteArray &bytes, const QStri
 {
     if (format == "jpeg") {
         const JpegLayout layout = readJpegLayout(bytes);
-        if (!layout.complete || !jpegDataCoversFrame(layout))
+        if (!layout.complete || !jpegDataCoversFrame(layout) || layout.scans > MaxJpegScans)
             throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
         return layout.frameSize;
     }

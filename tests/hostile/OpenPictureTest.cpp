@@ -42,6 +42,10 @@ QList<Special> specialFiles(const QDir &dir)
     QFile::link(dir.filePath(QStringLiteral("folder.jpg")), dir.filePath(QStringLiteral("to-folder.jpg")));
     cases.append({QStringLiteral("a link to a folder"), dir.filePath(QStringLiteral("to-folder.jpg"))});
     cases.append({QStringLiteral("a device without end"), QStringLiteral("/dev/zero")});
+    QFile big(dir.filePath(QStringLiteral("film.jpg")));
+    if (big.open(QIODevice::WriteOnly))
+        big.resize(256 * 1024 * 1024); // holds nothing but takes no disk
+    cases.append({QStringLiteral("a big file that is no picture"), big.fileName()});
     dir.mkpath(QStringLiteral("照片 文件夹"));
     const QString chinese = dir.filePath(QStringLiteral("照片 文件夹/坏的 图片 (1).jpg"));
     writeFile(chinese, QByteArrayLiteral("不是图片"));

@@ -179,6 +179,12 @@ QList<Sample> badJpegs()
     samples << bad(QStringLiteral("jpeg-quantisation-length-0"), jpg, patched(jpeg, dqt + 2, {0x00, 0x00}));
     samples << bad(QStringLiteral("jpeg-without-end-marker-but-padded"), jpg,
                    jpeg.left(jpeg.size() - 2) + QByteArray(64, '\0'));
+    // A progressive decoder walks the whole frame once per scan.
+    const QByteArray progressive = jpegOf(bandedImage(32, 24), true);
+    const qsizetype lastScan = progressive.lastIndexOf("\xFF\xDA");
+    const QByteArray scanAgain = progressive.mid(lastScan, progressive.size() - 2 - lastScan);
+    samples << bad(QStringLiteral("jpeg-600-scans"), jpg,
+                   progressive.left(progressive.size() - 2) + scanAgain.repeated(600) + progressive.right(2));
     return samples;
 }
 
