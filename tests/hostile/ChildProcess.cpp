@@ -15,6 +15,7 @@
 namespace {
 
 constexpr uid_t NobodyId = 65534;
+constexpr int LimitsRefused = 3;
 
 bool applyLimits(const ChildLimits &limits)
 {
@@ -49,8 +50,8 @@ void writeAll(int fd, const QByteArray &bytes)
 [[noreturn]] void runChild(int out, const std::function<QByteArray()> &body, const ChildLimits &limits)
 {
     if (!applyLimits(limits)) {
-        writeAll(out, "limits could not be applied");
-        _exit(3);
+        writeAll(out, "the system refused the limits");
+        _exit(LimitsRefused);
     }
     QByteArray report;
     try {
@@ -125,6 +126,7 @@ ChildResult runInChild(const std::function<QByteArray()> &body, const ChildLimit
     if (WIFSIGNALED(status))
         result.signal = WTERMSIG(status);
     result.finished = !result.timedOut && result.exitCode == 0;
+    result.limitsRefused = result.exitCode == LimitsRefused;
     return result;
 }
 

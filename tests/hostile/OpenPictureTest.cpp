@@ -189,6 +189,8 @@ TEST_F(OpenPicture, FileWithoutReadPermissionIsRefused)
     ChildLimits limits;
     limits.asNobody = true;
     const ChildResult result = runInChild([&] { return refusalProblems(locked); }, limits);
+    if (result.limitsRefused)
+        GTEST_SKIP() << "running as root and cannot become nobody here";
     ASSERT_TRUE(result.finished) << result.report.constData();
     EXPECT_TRUE(result.report.isEmpty()) << result.report.constData();
 }
@@ -212,6 +214,8 @@ TEST_F(OpenPicture, PictureLargerThanTheAddressSpaceLeftIsRefusedBeforeDecoding)
             return report + refusalProblems(file);
         },
         limits);
+    if (result.limitsRefused)
+        GTEST_SKIP() << "the address space cannot be limited here";
     ASSERT_TRUE(result.finished) << result.report.constData();
     EXPECT_TRUE(result.report.isEmpty()) << result.report.constData();
     // Without the limit the same file loads.
