@@ -13,6 +13,12 @@ void decolorizeSurface(HDC dc, qint32 width, qint32 height)
     int firstColourRow = 0;
     while (firstColourRow < height && isGreyRow(dc->constScanLine(firstColourRow), width))
         ++firstColourRow;
+    if (width == dc->width()) {
+        // Whole rows: the rule treats every pixel alike, so rows back to back go to the kernel in one run.
+        dc->rewritePixels(firstColourRow, height,
+                          [](const quint32 *from, quint32 *to, qsizetype count) { decolorizeRow(from, to, count); });
+        return;
+    }
     dc->rewriteRows(firstColourRow, height, [width](const quint32 *from, quint32 *to, qsizetype count) {
         decolorizeRow(from, to, width);
         if (from != to && count > width)
