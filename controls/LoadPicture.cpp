@@ -95,16 +95,15 @@ void mapInOneGo(char *data, qsizetype size)
         ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
 }
 
-// The whole file, read once: every check and the decoder see the same bytes, whatever happens to the file
-// meanwhile. Only a regular file is read; a pipe or a device could block or never end.
-QByteArray readPictureFile(const QString &path)
+// Opens the picture file for reading. Only a regular file is read; a pipe or a device could block or never
+// end.
+void openPictureFile(const QString &path, QFile &file)
 {
     if (path.isEmpty())
         throw RuntimeError(ErrorNumber::FileNotFound);
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         throwOpenError(errno, path);
-    QFile file;
     file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
     struct stat status{};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
@@ -113,8 +112,13 @@ QByteArray readPictureFile(const QString &path)
         throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
     if (status.st_size > pictureMemoryBudget())
         throw RuntimeError(ErrorNumber::OutOfMemory, shown(path));
+}
 
-    QByteArray bytes(qsizetype(status.st_size), Qt::Uninitialized);
+// The whole file, read once: every check and the decoder see the same bytes, whatever happens to the file
+// meanwhile.
+QByteArray readPictureFile(QFile &file, const QString &path)
+{
+    QByteArray bytes(qsizetype(file.size()), Qt::Uninitialized);
     mapInOneGo(bytes.data(), bytes.size());
     qsizetype got = 0;
     while (got < bytes.size()) {
@@ -127,6 +131,14 @@ QByteArray readPictureFile(const QString &path)
     }
     bytes.truncate(got);
     return bytes;
+}
+
+// A picture of this size would not fit in the memory at hand twice over.
+void checkFitsInMemory(QSize size, const QString &path)
+{
+    // Both sides may be near 2^31: their product fits in 64 bits, four times it need not.
+    if (qint64(size.width()) * size.height() > pictureMemoryBudget() / 4)
+        throw RuntimeError(ErrorNumber::OutOfMemory, shown(path));
 }
 
 // The picture's size as its own headers give it, once they prove to hold together.
@@ -157,7 +169,18 @@ qint64 pictureMemoryBudget()
 
 StdPicture LoadPicture(const QString &path)
 {
-    QByteArray bytes = readPictureFile(path);
+    QFile file;
+    openPictureFile(path, file);
+    // The kind of bitmap every writer makes is read a few rows at a time straight into the surface's format.
+    if (const std::optional<PlainBitmap> bitmap = PlainBitmap::find(file)) {
+        checkFitsInMemory(bitmap->size(), path);
+        QImage image = bitmap->read(file);
+        if (image.isNull())
+            throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
+        return StdPicture(std::move(image));
+    }
+    file.seek(0);
+    QByteArray bytes = readPictureFile(file, path);
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
@@ -166,22 +189,16 @@ StdPicture LoadPicture(const QString &path)
     const QByteArray format = reader.format();
 
     const QSize size = checkedSize(format, bytes, path);
-    const qint64 budget = pictureMemoryBudget();
-    // Both sides may be near 2^31: their product fits in 64 bits, four times it need not.
-    if (qint64(size.width()) * size.height() > budget / 4)
-        throw RuntimeError(ErrorNumber::OutOfMemory, shown(path));
-    reader.setAllocationLimit(int(qMin<qint64>(budget / MiB + 1, std::numeric_limits<int>::max())));
+    checkFitsInMemory(size, path);
+    reader.setAllocationLimit(int(qMin<qint64>(pictureMemoryBudget() / MiB + 1, std::numeric_limits<int>::max())));
 
-    // A plain 24-bit bitmap is unpacked straight from the bytes read. Qt's readers decode the rest, straight
-    // into the surface's format where they can, in memory that is ready to be written (they fill an image of
-    // the right size and format in place).
-    QImage image = format == "bmp" ? decodePlainBitmap(bytes) : QImage();
-    if (image.isNull()) {
-        if (reader.imageFormat() == QImage::Format_RGB32)
-            image = ImageMemory::allocate(size, QImage::Format_RGB32);
-        if (!reader.read(&image) || image.isNull())
-            throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
-    }
+    // Qt's readers decode straight into the surface's format where they can, in memory that is ready to be
+    // written (they fill an image of the right size and format in place).
+    QImage image;
+    if (reader.imageFormat() == QImage::Format_RGB32)
+        image = ImageMemory::allocate(size, QImage::Format_RGB32);
+    if (!reader.read(&image) || image.isNull())
+        throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
     bytes.clear();
     if (image.format() != QImage::Format_RGB32)
         image.convertTo(QImage::Format_RGB32);

@@ -59,6 +59,15 @@ QByteArray bitmap32(const QImage &image)
     return bytes;
 }
 
+// What the open command's bitmap reader makes of the bytes: null where it leaves them to Qt.
+QImage decodePlainBitmap(QByteArray bytes)
+{
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const std::optional<PlainBitmap> bitmap = PlainBitmap::find(buffer);
+    return bitmap ? bitmap->read(buffer) : QImage();
+}
+
 void expectSameAsQt(const QByteArray &bytes)
 {
     const QImage ours = decodePlainBitmap(bytes);
@@ -109,10 +118,19 @@ TEST(PlainBitmap, LeavesEveryOtherKindOfBitmapToQt)
 
 TEST(PlainBitmap, RefusesRowsThatTheFileDoesNotHold)
 {
-    const QByteArray whole = written(pattern(QSize(10, 10)));
+    QByteArray whole = written(pattern(QSize(10, 10)));
     EXPECT_FALSE(decodePlainBitmap(whole).isNull());
     EXPECT_TRUE(decodePlainBitmap(whole.chopped(1)).isNull());
     QByteArray taller = whole;
     qToLittleEndian<qint32>(11, taller.data() + 22);
     EXPECT_TRUE(decodePlainBitmap(taller).isNull());
+
+    // A file that shrinks between its headers and its rows gives no picture rather than a partial one.
+    QBuffer buffer(&whole);
+    buffer.open(QIODevice::ReadOnly);
+    const std::optional<PlainBitmap> bitmap = PlainBitmap::find(buffer);
+    ASSERT_TRUE(bitmap);
+    EXPECT_EQ(bitmap->size(), QSize(10, 10));
+    whole.chop(40);
+    EXPECT_TRUE(bitmap->read(buffer).isNull());
 }
