@@ -15,8 +15,10 @@ namespace {
 constexpr int BlueRedWeights = (2 * 9798) << 16 | (2 * 3735);
 constexpr int GreenWeights = 19235 << 16 | 19235;
 constexpr int OpaqueBlack = int(0xFF000000u);
-// How far ahead of the walk, in pixels, the memory is asked for: 4 KiB.
-constexpr qsizetype PrefetchAhead = 1024;
+// How far ahead of the walk, in pixels, the memory is asked for: into the second-level cache 8 KiB ahead,
+// from there into the first 4 KiB ahead. Either alone leaves the walk a tenth slower than memmove.
+constexpr qsizetype PrefetchFar = 2048;
+constexpr qsizetype PrefetchNear = 1024;
 // A row written apart from the one read streams to memory from this length on: a picture with rows this
 // long is too large to stay in the cache anyway.
 constexpr qsizetype StreamingPixels = 1024;
@@ -43,8 +45,10 @@ __attribute__((target("avx2"))) void decolorizeRowAvx2(const quint32 *from, quin
     const __m256i opaque = _mm256_set1_epi32(OpaqueBlack);
     qsizetype i = 0;
     for (; i + 8 <= count; i += 8) {
-        if (i % 16 == 0)
-            _mm_prefetch(reinterpret_cast<const char *>(from + i + PrefetchAhead), _MM_HINT_T0);
+        if (i % 16 == 0) {
+            _mm_prefetch(reinterpret_cast<const char *>(from + i + PrefetchFar), _MM_HINT_T1);
+            _mm_prefetch(reinterpret_cast<const char *>(from + i + PrefetchNear), _MM_HINT_T0);
+        }
         const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(from + i));
         const __m256i br = _mm256_and_si256(pixels, pairs);
         const __m256i gg = _mm256_shuffle_epi8(pixels, greenTwice);
@@ -81,8 +85,10 @@ __attribute__((target("avx512bw"))) inline qsizetype decolorizeVectors(const qui
 {
     qsizetype i = 0;
     for (; i + 64 <= count; i += 64) {
-        for (int line = 0; line < 4; ++line)
-            _mm_prefetch(reinterpret_cast<const char *>(from + i + PrefetchAhead + 16 * line), _MM_HINT_T0);
+        for (int line = 0; line < 64; line += 16) {
+            _mm_prefetch(reinterpret_cast<const char *>(from + i + PrefetchFar + line), _MM_HINT_T1);
+            _mm_prefetch(reinterpret_cast<const char *>(from + i + PrefetchNear + line), _MM_HINT_T0);
+        }
         for (int part = 0; part < 64; part += 16) {
             const __m512i grey = greyOf16(_mm512_loadu_si512(from + i + part));
             if constexpr (Stream)
@@ -122,8 +128,10 @@ __attribute__((target("avx512bw"))) bool isGreyRowAvx512(const quint32 *row, qsi
     const __m512i greenBlueRed = _mm512_set1_epi32(0xFFFF);
     qsizetype i = 0;
     for (; i + 64 <= count; i += 64) {
-        for (int line = 0; line < 4; ++line)
-            _mm_prefetch(reinterpret_cast<const char *>(row + i + PrefetchAhead + 16 * line), _MM_HINT_T0);
+        for (int line = 0; line < 64; line += 16) {
+            _mm_prefetch(reinterpret_cast<const char *>(row + i + PrefetchFar + line), _MM_HINT_T1);
+            _mm_prefetch(reinterpret_cast<const char *>(row + i + PrefetchNear + line), _MM_HINT_T0);
+        }
         const __m512i any = _mm512_or_si512(
             _mm512_or_si512(differences(_mm512_loadu_si512(row + i)), differences(_mm512_loadu_si512(row + i + 16))),
             _mm512_or_si512(differences(_mm512_loadu_si512(row + i + 32)),
