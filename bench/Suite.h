@@ -36,6 +36,7 @@ private:
         QMap<QString, double> secondsPerClick;
         qint64 peakFromJpeg = 0; // the road opening the JPEG
         qint64 peakFromBmp = 0;  // and the bitmap
+        double firstDecolorize = 0; // seconds, the first of a fresh process (opening the JPEG)
         qint64 baselineBytes = 0;
     };
 
