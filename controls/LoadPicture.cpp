@@ -3,7 +3,6 @@
 #include "BmpStructure.h"
 #include "ImageMemory.h"
 #include "JpegStructure.h"
-#include "PlainBitmap.h"
 #include "RuntimeError.h"
 
 #include <QBuffer>
@@ -171,15 +170,6 @@ StdPicture LoadPicture(const QString &path)
 {
     QFile file;
     openPictureFile(path, file);
-    // The kind of bitmap every writer makes is read a few rows at a time straight into the surface's format.
-    if (const std::optional<PlainBitmap> bitmap = PlainBitmap::find(file)) {
-        checkFitsInMemory(bitmap->size(), path);
-        QImage image = bitmap->read(file);
-        if (image.isNull())
-            throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
-        return StdPicture(std::move(image));
-    }
-    file.seek(0);
     QByteArray bytes = readPictureFile(file, path);
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
