@@ -193,62 +193,62 @@ QList<Sample> badBmps()
     const QString bmp = QStringLiteral(".bmp");
     const QImage image = bandedImage(4, 3);
     const QByteArray pixels24 = bmp24Of(image).mid(54);
-    auto spec24 = [&] {
-        BmpSpec spec;
-        spec.pixels = pixels24;
-        return spec;
+    auto recipe24 = [&] {
+        BmpRecipe recipe;
+        recipe.pixels = pixels24;
+        return recipe;
     };
     auto with = [&](auto change) {
-        BmpSpec spec = spec24();
-        change(spec);
-        return buildBmp(spec);
+        BmpRecipe recipe = recipe24();
+        change(recipe);
+        return buildBmp(recipe);
     };
 
     QList<Sample> samples;
-    samples << bad(QStringLiteral("bmp-width-0"), bmp, with([](BmpSpec &s) { s.width = 0; }));
-    samples << bad(QStringLiteral("bmp-height-0"), bmp, with([](BmpSpec &s) { s.height = 0; }));
-    samples << bad(QStringLiteral("bmp-width-negative"), bmp, with([](BmpSpec &s) { s.width = -4; }));
+    samples << bad(QStringLiteral("bmp-width-0"), bmp, with([](BmpRecipe &s) { s.width = 0; }));
+    samples << bad(QStringLiteral("bmp-height-0"), bmp, with([](BmpRecipe &s) { s.height = 0; }));
+    samples << bad(QStringLiteral("bmp-width-negative"), bmp, with([](BmpRecipe &s) { s.width = -4; }));
     samples << bad(QStringLiteral("bmp-height-most-negative"), bmp,
-                   with([](BmpSpec &s) { s.height = std::numeric_limits<qint32>::min(); }));
-    samples << bad(QStringLiteral("bmp-width-huge"), bmp, with([](BmpSpec &s) { s.width = 1 << 30; }));
-    samples << bad(QStringLiteral("bmp-height-huge"), bmp, with([](BmpSpec &s) { s.height = 100000; }));
-    samples << bad(QStringLiteral("bmp-65535x65535"), bmp, with([](BmpSpec &s) { s.width = s.height = 65535; }));
-    samples << bad(QStringLiteral("bmp-top-down-height-huge"), bmp, with([](BmpSpec &s) { s.height = -100000; }));
+                   with([](BmpRecipe &s) { s.height = std::numeric_limits<qint32>::min(); }));
+    samples << bad(QStringLiteral("bmp-width-huge"), bmp, with([](BmpRecipe &s) { s.width = 1 << 30; }));
+    samples << bad(QStringLiteral("bmp-height-huge"), bmp, with([](BmpRecipe &s) { s.height = 100000; }));
+    samples << bad(QStringLiteral("bmp-65535x65535"), bmp, with([](BmpRecipe &s) { s.width = s.height = 65535; }));
+    samples << bad(QStringLiteral("bmp-top-down-height-huge"), bmp, with([](BmpRecipe &s) { s.height = -100000; }));
     samples << bad(QStringLiteral("bmp-pixel-offset-beyond-file"), bmp,
-                   with([](BmpSpec &s) { s.pixelOffset = 1u << 20; }));
-    samples << bad(QStringLiteral("bmp-pixel-offset-inside-header"), bmp, with([](BmpSpec &s) { s.pixelOffset = 20; }));
-    samples << bad(QStringLiteral("bmp-planes-0"), bmp, with([](BmpSpec &s) { s.planes = 0; }));
+                   with([](BmpRecipe &s) { s.pixelOffset = 1u << 20; }));
+    samples << bad(QStringLiteral("bmp-pixel-offset-inside-header"), bmp, with([](BmpRecipe &s) { s.pixelOffset = 20; }));
+    samples << bad(QStringLiteral("bmp-planes-0"), bmp, with([](BmpRecipe &s) { s.planes = 0; }));
     for (int bits : {0, 7, 64})
-        samples << bad(QStringLiteral("bmp-bit-count-%1").arg(bits), bmp, with([bits](BmpSpec &s) { s.bitCount = bits; }));
-    samples << bad(QStringLiteral("bmp-compression-jpeg"), bmp, with([](BmpSpec &s) { s.compression = 4; }));
-    samples << bad(QStringLiteral("bmp-compression-unknown"), bmp, with([](BmpSpec &s) { s.compression = 77; }));
-    samples << bad(QStringLiteral("bmp-header-size-unknown"), bmp, with([](BmpSpec &s) { s.headerSize = 20; }));
+        samples << bad(QStringLiteral("bmp-bit-count-%1").arg(bits), bmp, with([bits](BmpRecipe &s) { s.bitCount = bits; }));
+    samples << bad(QStringLiteral("bmp-compression-jpeg"), bmp, with([](BmpRecipe &s) { s.compression = 4; }));
+    samples << bad(QStringLiteral("bmp-compression-unknown"), bmp, with([](BmpRecipe &s) { s.compression = 77; }));
+    samples << bad(QStringLiteral("bmp-header-size-unknown"), bmp, with([](BmpRecipe &s) { s.headerSize = 20; }));
 
-    const QByteArray whole = buildBmp(spec24());
+    const QByteArray whole = buildBmp(recipe24());
     samples << bad(QStringLiteral("bmp-cut-inside-file-header"), bmp, whole.left(9));
     samples << bad(QStringLiteral("bmp-cut-inside-info-header"), bmp, whole.left(30));
     samples << bad(QStringLiteral("bmp-cut-inside-pixels"), bmp, whole.left(whole.size() - 5));
 
     auto indexed8 = [&](quint32 colorsUsed, const QByteArray &palette) {
-        BmpSpec spec;
-        spec.bitCount = 8;
-        spec.colorsUsed = colorsUsed;
-        spec.palette = palette;
-        spec.pixelOffset = 14 + 40 + palette.size();
-        spec.pixels = indexedRows(4, 3, 8, bandOf);
-        return spec;
+        BmpRecipe recipe;
+        recipe.bitCount = 8;
+        recipe.colorsUsed = colorsUsed;
+        recipe.palette = palette;
+        recipe.pixelOffset = 14 + 40 + palette.size();
+        recipe.pixels = indexedRows(4, 3, 8, bandOf);
+        return recipe;
     };
-    BmpSpec palette = indexed8(256, bandPalette());
+    BmpRecipe palette = indexed8(256, bandPalette());
     samples << bad(QStringLiteral("bmp-palette-larger-than-file"), bmp, buildBmp(palette));
     palette = indexed8(0x7FFFFFFF, bandPalette());
     samples << bad(QStringLiteral("bmp-palette-count-huge"), bmp, buildBmp(palette));
 
     auto rle8 = [&](const QByteArray &stream, qint32 height = 3) {
-        BmpSpec spec = indexed8(4, bandPalette());
-        spec.height = height;
-        spec.compression = 1;
-        spec.pixels = stream;
-        return buildBmp(spec);
+        BmpRecipe recipe = indexed8(4, bandPalette());
+        recipe.height = height;
+        recipe.compression = 1;
+        recipe.pixels = stream;
+        return buildBmp(recipe);
     };
     const QByteArray eol("\0\0", 2), eob("\0\1", 2);
     samples << bad(QStringLiteral("bmp-rle8-run-overruns-row"), bmp, rle8(QByteArray("\xC8\x01", 2) + eol + eob));
@@ -261,7 +261,7 @@ QList<Sample> badBmps()
     samples << bad(QStringLiteral("bmp-rle8-without-end"), bmp, rle8(QByteArray("\x04\x01", 2) + eol));
     samples << bad(QStringLiteral("bmp-rle8-literal-past-file-end"), bmp, rle8(QByteArray("\0\x04\1", 3)));
     samples << bad(QStringLiteral("bmp-rle8-top-down"), bmp, rle8(rle8Rows(4, 3), -3));
-    BmpSpec rle4 = indexed8(4, bandPalette());
+    BmpRecipe rle4 = indexed8(4, bandPalette());
     rle4.bitCount = 4;
     rle4.compression = 2;
     rle4.pixels = QByteArray("\x09\x11", 2) + eol + eob;
@@ -282,40 +282,40 @@ QByteArray pngOf(const QImage &image)
 
 } // namespace
 
-QByteArray buildBmp(const BmpSpec &spec)
+QByteArray buildBmp(const BmpRecipe &recipe)
 {
-    const quint32 tablesAt = 14 + spec.headerSize + quint32(spec.masks.size());
-    const quint32 offset = spec.pixelOffset.value_or(tablesAt + quint32(spec.palette.size()));
+    const quint32 tablesAt = 14 + recipe.headerSize + quint32(recipe.masks.size());
+    const quint32 offset = recipe.pixelOffset.value_or(tablesAt + quint32(recipe.palette.size()));
     QByteArray info;
-    put32(info, spec.headerSize);
-    if (spec.headerSize == 12) {
-        put16(info, quint16(spec.width));
-        put16(info, quint16(spec.height));
-        put16(info, spec.planes);
-        put16(info, spec.bitCount);
+    put32(info, recipe.headerSize);
+    if (recipe.headerSize == 12) {
+        put16(info, quint16(recipe.width));
+        put16(info, quint16(recipe.height));
+        put16(info, recipe.planes);
+        put16(info, recipe.bitCount);
     } else {
-        put32(info, quint32(spec.width));
-        put32(info, quint32(spec.height));
-        put16(info, spec.planes);
-        put16(info, spec.bitCount);
-        put32(info, spec.compression);
-        put32(info, quint32(spec.pixels.size()));
+        put32(info, quint32(recipe.width));
+        put32(info, quint32(recipe.height));
+        put16(info, recipe.planes);
+        put16(info, recipe.bitCount);
+        put32(info, recipe.compression);
+        put32(info, quint32(recipe.pixels.size()));
         put32(info, 2835);
         put32(info, 2835);
-        put32(info, spec.colorsUsed);
+        put32(info, recipe.colorsUsed);
         put32(info, 0);
     }
-    info = info.leftJustified(qMax<qsizetype>(info.size(), spec.headerSize), '\0');
+    info = info.leftJustified(qMax<qsizetype>(info.size(), recipe.headerSize), '\0');
 
     QByteArray file("BM");
-    const QByteArray body = info + spec.masks + spec.palette;
-    put32(file, quint32(14 + body.size() + qMax<qsizetype>(0, offset - 14 - body.size()) + spec.pixels.size()));
+    const QByteArray body = info + recipe.masks + recipe.palette;
+    put32(file, quint32(14 + body.size() + qMax<qsizetype>(0, offset - 14 - body.size()) + recipe.pixels.size()));
     put32(file, 0);
     put32(file, offset);
     file.append(body);
     if (offset > quint32(file.size()) && offset - file.size() < 4096)
         file.append(QByteArray(offset - file.size(), '\0'));
-    return file.append(spec.pixels);
+    return file.append(recipe.pixels);
 }
 
 QImage bandedImage(int width, int height)
@@ -342,9 +342,9 @@ QByteArray jpegOf(const QImage &image, bool progressive)
 
 QByteArray bmp24Of(const QImage &image, bool topDown)
 {
-    BmpSpec spec;
-    spec.width = image.width();
-    spec.height = topDown ? -image.height() : image.height();
+    BmpRecipe recipe;
+    recipe.width = image.width();
+    recipe.height = topDown ? -image.height() : image.height();
     for (int i = 0; i < image.height(); ++i) {
         const int y = topDown ? i : image.height() - 1 - i;
         QByteArray row;
@@ -353,9 +353,9 @@ QByteArray bmp24Of(const QImage &image, bool topDown)
             row.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c)));
         }
         padRow(row);
-        spec.pixels.append(row);
+        recipe.pixels.append(row);
     }
-    return buildBmp(spec);
+    return buildBmp(recipe);
 }
 
 QList<JpegSegment> jpegSegments(const QByteArray &jpeg)
@@ -381,8 +381,8 @@ QList<Sample> goodPictures()
     const QImage image = bandedImage(size.width(), size.height());
     const QImage bigger = bandedImage(40, 32);
     const QString jpg = QStringLiteral(".jpg"), bmp = QStringLiteral(".bmp");
-    auto spec = [&](quint16 bits, quint32 compression) {
-        BmpSpec s;
+    auto recipe = [&](quint16 bits, quint32 compression) {
+        BmpRecipe s;
         s.width = size.width();
         s.height = size.height();
         s.bitCount = bits;
@@ -400,14 +400,14 @@ QList<Sample> goodPictures()
     samples << good(QStringLiteral("bmp-24-top-down"), bmp, bmp24Of(image, true), size);
     samples << good(QStringLiteral("bmp-named-jpg"), jpg, bmp24Of(image), size);
 
-    BmpSpec s = spec(32, 0);
+    BmpRecipe s = recipe(32, 0);
     s.pixels = rows32(image);
     samples << good(QStringLiteral("bmp-32"), bmp, buildBmp(s), size);
-    s = spec(16, 3);
+    s = recipe(16, 3);
     s.masks = masks565();
     s.pixels = rows16(image);
     samples << good(QStringLiteral("bmp-16-bit-fields"), bmp, buildBmp(s), size, false); // five bits a channel
-    s = spec(8, 0);
+    s = recipe(8, 0);
     s.colorsUsed = 4;
     s.palette = bandPalette();
     s.pixels = indexedRows(size.width(), size.height(), 8, bandOf);

@@ -20,7 +20,7 @@ struct Sample
 };
 
 // The fields of a Windows bitmap file; what is not given is worked out from the rest.
-struct BmpSpec
+struct BmpRecipe
 {
     qint32 width = 4;
     qint32 height = 3;
@@ -34,7 +34,7 @@ struct BmpSpec
     QByteArray palette; // raw entries
     QByteArray pixels;
 };
-QByteArray buildBmp(const BmpSpec &spec);
+QByteArray buildBmp(const BmpRecipe &recipe);
 
 // Four colour bands, one a row group, so that orientation and colour both show.
 QImage bandedImage(int width, int height);
