@@ -9,7 +9,7 @@ constexpr quint32 CoreHeaderSize = 12; // the old OS/2 header: 16-bit sizes, thr
 constexpr quint32 InfoHeaderSize = 40;
 constexpr quint32 LargestHeaderSize = 124;
 
-enum Compression : quint32 { Rgb = 0, Rle8 = 1, Rle4 = 2, BitFields = 3 };
+using enum BmpLayout::Compression;
 
 class Bytes
 {
@@ -91,9 +91,9 @@ bool runsStayInside(const Bytes &bytes, qint64 at, QSize size, int bitCount)
 
 } // namespace
 
-std::optional<BmpLayout> readBmpLayout(QByteArrayView view)
+std::optional<BmpLayout> readBmpHeaders(QByteArrayView head, qint64 fileSize)
 {
-    const Bytes bytes(view);
+    const Bytes bytes(head);
     if (!bytes.has(0, FileHeaderSize + 4) || bytes.u8(0) != 'B' || bytes.u8(1) != 'M')
         return std::nullopt;
     const quint32 headerSize = bytes.u32(14);
@@ -130,7 +130,7 @@ std::optional<BmpLayout> readBmpLayout(QByteArrayView view)
         || !bitCountFits(layout.bitCount, layout.compression))
         return std::nullopt;
     // Run-length bitmaps are stored bottom-up only.
-    if (layout.topDown && (layout.compression == Rle8 || layout.compression == Rle4))
+    if (layout.topDown && layout.runLength())
         return std::nullopt;
     layout.size = QSize(int(width), int(height));
 
@@ -142,15 +142,19 @@ std::optional<BmpLayout> readBmpLayout(QByteArrayView view)
     const qint64 paletteColours = colorsUsed && layout.bitCount <= 8 ? qint64(colorsUsed) : paletteLimit;
     if (paletteColours > paletteLimit)
         return std::nullopt;
-    const qint64 pixelsFrom = tablesAt + paletteColours * paletteEntrySize;
-    if (layout.pixelOffset < tablesAt || layout.pixelOffset >= bytes.size() || pixelsFrom > bytes.size())
+    layout.headersEnd = tablesAt + paletteColours * paletteEntrySize;
+    if (layout.pixelOffset < tablesAt || layout.pixelOffset >= fileSize || layout.headersEnd > fileSize)
         return std::nullopt;
+    if (!layout.runLength() && layout.rowBytes() > (fileSize - layout.pixelOffset) / height)
+        return std::nullopt;
+    return layout;
+}
 
-    if (layout.compression == Rle8 || layout.compression == Rle4)
-        return runsStayInside(bytes, layout.pixelOffset, layout.size, layout.bitCount) ? std::optional(layout)
-                                                                                        : std::nullopt;
-    const qint64 rowBytes = (width * layout.bitCount + 31) / 32 * 4;
-    if (rowBytes > (bytes.size() - layout.pixelOffset) / height)
+std::optional<BmpLayout> readBmpLayout(QByteArrayView view)
+{
+    const std::optional<BmpLayout> layout = readBmpHeaders(view, view.size());
+    if (layout && layout->runLength()
+        && !runsStayInside(Bytes(view), layout->pixelOffset, layout->size, layout->bitCount))
         return std::nullopt;
     return layout;
 }

@@ -1,5 +1,6 @@
 #include "PictureFiles.h"
 
+#include "BitmapBands.h"
 #include "BmpStructure.h"
 #include "ImageMemory.h"
 #include "JpegStructure.h"
@@ -103,7 +104,7 @@ void openPictureFile(const QString &path, QFile &file)
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         throwOpenError(errno, path);
-    file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     struct stat status{};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
         throw RuntimeError(ErrorNumber::PathFileAccess, shown(path));
@@ -120,6 +121,7 @@ QByteArray readPictureFile(QFile &file, const QString &path)
     QByteArray bytes(qsizetype(file.size()), Qt::Uninitialized);
     mapInOneGo(bytes.data(), bytes.size());
     qsizetype got = 0;
+    file.seek(0);
     while (got < bytes.size()) {
         const qint64 n = file.read(bytes.data() + got, bytes.size() - got);
         if (n < 0)
@@ -138,25 +140,79 @@ void checkFitsInMemory(QSize size, const QString &path)
     // Both sides may be near 2^31: their product fits in 64 bits, four times it need not.
     if (qint64(size.width()) * size.height() > pictureMemoryBudget() / 4)
         throw RuntimeError(ErrorNumber::OutOfMemory, shown(path));
+    // Qt's readers allocate no more than the memory at hand either, whatever a file says by the time they
+    // read it.
+    QImageReader::setAllocationLimit(
+        int(qMin<qint64>(pictureMemoryBudget() / MiB + 1, std::numeric_limits<int>::max())));
 }
 
-// The picture's size as its own headers give it, once they prove to hold together.
-QSize checkedSize(const QByteArray &format, const QByteArray &bytes, const QString &path)
+// Qt's readers decode straight into the surface's format where they can, in memory that is ready to be
+// written (they fill an image of the right size and format in place).
+QImage decode(QImageReader &reader, QSize size, const QString &path)
 {
-    if (format == "jpeg") {
-        const JpegLayout layout = readJpegLayout(bytes);
-        if (!layout.complete || !jpegDataCoversFrame(layout) || layout.scans > MaxJpegScans)
+    QImage image;
+    if (reader.imageFormat() == QImage::Format_RGB32)
+        image = ImageMemory::allocate(size, QImage::Format_RGB32);
+    if (!reader.read(&image) || image.isNull())
+        throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
+    return image;
+}
+
+// A JPEG is decoded from memory once its whole structure proves sound.
+QImage loadJpeg(QFile &file, const QString &path)
+{
+    QByteArray bytes = readPictureFile(file, path);
+    const JpegLayout layout = readJpegLayout(bytes);
+    if (!layout.complete || !jpegDataCoversFrame(layout) || layout.scans > MaxJpegScans)
+        throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
+    checkFitsInMemory(layout.frameSize, path);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    reader.setAutoTransform(true);
+    return decode(reader, layout.frameSize, path);
+}
+
+// A bitmap of more pixels than Qt's reader takes is read a band at a time.
+QImage loadInBands(QFile &file, const QByteArray &head, const BmpLayout &layout, const QString &path)
+{
+    QImage image = ImageMemory::allocate(layout.size, QImage::Format_RGB32);
+    if (image.isNull())
+        throw RuntimeError(ErrorNumber::OutOfMemory, shown(path));
+    if (!readBitmapInBands(file, head, layout, image))
+        throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
+    return image;
+}
+
+// An uncompressed bitmap is judged by its headers and decoded from the file, its rows holding nothing to
+// check; a run-length one is read whole first, since only its whole stream shows whether it fits the picture.
+QImage loadBitmap(QFile &file, const QString &path)
+{
+    file.seek(0);
+    const QByteArray head = file.read(BmpHeadBytes);
+    const std::optional<BmpLayout> layout = readBmpHeaders(head, file.size());
+    if (!layout)
+        throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
+    checkFitsInMemory(layout->size, path);
+    if (layout->runLength()) {
+        QByteArray bytes = readPictureFile(file, path);
+        if (!readBmpLayout(bytes))
             throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
-        return layout.frameSize;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, "bmp");
+        return decode(reader, layout->size, path);
     }
-    if (format == "bmp") {
-        // Qt reports a top-down bitmap's height negated; our own reading of the headers does not.
-        const std::optional<BmpLayout> layout = readBmpLayout(bytes);
-        if (!layout)
-            throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
-        return layout->size;
-    }
-    throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
+    if (qint64(layout->size.width()) * layout->size.height() > QtBitmapPixelLimit)
+        return loadInBands(file, head, *layout, path);
+    file.seek(0);
+    QImageReader reader(&file, "bmp");
+    QImage image = decode(reader, layout->size, path);
+    // Qt's reader takes a file that ends early (one cut short while we read it) for a picture with its last
+    // rows unwritten.
+    if (file.pos() < layout->pixelOffset + layout->rowBytes() * layout->size.height())
+        throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
+    return image;
 }
 
 } // namespace
@@ -170,26 +226,14 @@ StdPicture LoadPicture(const QString &path)
 {
     QFile file;
     openPictureFile(path, file);
-    QByteArray bytes = readPictureFile(file, path);
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    const QByteArray format = reader.format();
-
-    const QSize size = checkedSize(format, bytes, path);
-    checkFitsInMemory(size, path);
-    reader.setAllocationLimit(int(qMin<qint64>(pictureMemoryBudget() / MiB + 1, std::numeric_limits<int>::max())));
-
-    // Qt's readers decode straight into the surface's format where they can, in memory that is ready to be
-    // written (they fill an image of the right size and format in place).
+    const QByteArray format = QImageReader::imageFormat(&file);
     QImage image;
-    if (reader.imageFormat() == QImage::Format_RGB32)
-        image = ImageMemory::allocate(size, QImage::Format_RGB32);
-    if (!reader.read(&image) || image.isNull())
+    if (format == "jpeg")
+        image = loadJpeg(file, path);
+    else if (format == "bmp")
+        image = loadBitmap(file, path);
+    else
         throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
-    bytes.clear();
     if (image.format() != QImage::Format_RGB32)
         image.convertTo(QImage::Format_RGB32);
     if (image.isNull())
