@@ -137,13 +137,13 @@ QByteArray readPictureFile(QFile &file, const QString &path)
 // A picture of this size would not fit in the memory at hand twice over.
 void checkFitsInMemory(QSize size, const QString &path)
 {
+    const qint64 budget = pictureMemoryBudget();
     // Both sides may be near 2^31: their product fits in 64 bits, four times it need not.
-    if (qint64(size.width()) * size.height() > pictureMemoryBudget() / 4)
+    if (qint64(size.width()) * size.height() > budget / 4)
         throw RuntimeError(ErrorNumber::OutOfMemory, shown(path));
     // Qt's readers allocate no more than the memory at hand either, whatever a file says by the time they
     // read it.
-    QImageReader::setAllocationLimit(
-        int(qMin<qint64>(pictureMemoryBudget() / MiB + 1, std::numeric_limits<int>::max())));
+    QImageReader::setAllocationLimit(int(qMin<qint64>(budget / MiB + 1, std::numeric_limits<int>::max())));
 }
 
 // Qt's readers decode straight into the surface's format where they can, in memory that is ready to be
