@@ -1,0 +1,101 @@
+#include "WorkerPool.h"
+
+#include "MemoryGate.h"
+#include "Reporter.h"
+
+#include "controls/RuntimeError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <chrono>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const QString LoadFailed = QStringLiteral("加载失败");
+const QString SaveFailed = QStringLiteral("保存失败");
+
+// How often the waiting thread redraws the progress line and looks for the workers' end.
+constexpr std::chrono::milliseconds TickInterval(50);
+
+QString what(ConversionFailure failure)
+{
+    return failure == ConversionFailure::Save ? SaveFailed : LoadFailed;
+}
+
+} // namespace
+
+WorkerPool::WorkerPool(const QList<Job> &jobs, OutputFormat format, bool overwrite, MemoryGate &gate,
+                       Reporter &reporter, const std::atomic<bool> &stopping)
+    : m_jobs(jobs)
+    , m_format(format)
+    , m_overwrite(overwrite)
+    , m_gate(gate)
+    , m_reporter(reporter)
+    , m_stopping(stopping)
+{
+}
+
+void WorkerPool::run(int threads)
+{
+    threads = int(qMin<qsizetype>(threads, m_jobs.size()));
+    m_running = threads;
+    std::vector<std::thread> workers;
+    workers.reserve(size_t(threads));
+    for (int i = 0; i < threads; ++i)
+        workers.emplace_back([this] {
+            work();
+            --m_running;
+        });
+    while (m_running > 0) {
+        m_reporter.tick();
+        std::this_thread::sleep_for(TickInterval);
+    }
+    for (std::thread &worker : workers)
+        worker.join();
+}
+
+void WorkerPool::work()
+{
+    for (qsizetype index = m_next++; index < m_jobs.size() && !m_stopping; index = m_next++)
+        convert(m_jobs[index]);
+}
+
+void WorkerPool::convert(const Job &job)
+{
+    if (!job.refusal.isEmpty()) {
+        m_reporter.failed(job.source, SaveFailed, job.refusal);
+        return;
+    }
+    if (!m_overwrite && outputStands(job)) {
+        m_reporter.skipped(job.source, job.target);
+        return;
+    }
+    const qint64 bytes = surfaceBytesOf(job.source);
+    if (bytes > m_gate.budget()) {
+        m_reporter.failed(job.source, LoadFailed, RuntimeError::standardDescription(ErrorNumber::OutOfMemory));
+        return;
+    }
+    const MemoryShare share(m_gate, bytes);
+    if (!share.held())
+        return; // stopping
+    if (!QDir().mkpath(QFileInfo(job.target).path())) {
+        m_reporter.failed(job.source, SaveFailed, RuntimeError::standardDescription(ErrorNumber::PathFileAccess));
+        return;
+    }
+    const ConversionResult result = convertPicture(job.source, job.target, m_format);
+    if (result.ok())
+        m_reporter.converted(result.pixels);
+    else
+        m_reporter.failed(job.source, what(result.failure), result.reason);
+}
+
+bool WorkerPool::outputStands(const Job &job) const
+{
+    struct stat status{};
+    return ::lstat(QFile::encodeName(job.target).constData(), &status) == 0;
+}

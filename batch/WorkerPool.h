@@ -1,0 +1,37 @@
+#pragma once
+
+#include "Conversion.h"
+#include "Job.h"
+
+#include <QList>
+
+#include <atomic>
+
+class MemoryGate;
+class Reporter;
+
+// Converts the jobs on `jobs` threads at once, each taking the next file when it is done with one, and each
+// waiting for its picture's share of the memory budget before decoding it.
+class WorkerPool
+{
+public:
+    WorkerPool(const QList<Job> &jobs, OutputFormat format, bool overwrite, MemoryGate &gate, Reporter &reporter,
+               const std::atomic<bool> &stopping);
+
+    // Runs the workers; the calling thread keeps the progress line going until they are done.
+    void run(int threads);
+
+private:
+    void work();
+    void convert(const Job &job);
+    bool outputStands(const Job &job) const;
+
+    const QList<Job> &m_jobs;
+    const OutputFormat m_format;
+    const bool m_overwrite;
+    MemoryGate &m_gate;
+    Reporter &m_reporter;
+    const std::atomic<bool> &m_stopping;
+    std::atomic<qsizetype> m_next{0};
+    std::atomic<int> m_running{0};
+};
