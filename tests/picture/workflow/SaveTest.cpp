@@ -7,10 +7,12 @@
 #include "controls/PictureFiles.h"
 #include "picture/GreyRule.h"
 #include "picture/StatusTexts.h"
+#include "tests/hostile/PictureCorpus.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -313,3 +315,33 @@ TEST(SavePicture, EveryPixelFormatBecomesA24BitBitmapOrAGreyJpeg)
 }
 
 } // namespace
+
+// The command line's kelvo-gray writes, for every kind of picture the window opens, the very bytes that the
+// window saves for the same file under the same kind of name.
+TEST_F(SaveTest, KelvoGrayWritesWhatTheWindowSaves)
+{
+    QDir(folder()).mkdir(QStringLiteral("in"));
+    const QList<PictureCorpus::Sample> samples = PictureCorpus::goodPictures();
+    for (const PictureCorpus::Sample &sample : samples) {
+        QFile file(path(QStringLiteral("in/") + sample.name + sample.suffix));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(sample.bytes) == sample.bytes.size());
+    }
+    for (const QString &format : {QStringLiteral("bmp"), QStringLiteral("jpg")}) {
+        QProcess command;
+        command.start(QStringLiteral(KELVO_GRAY_PROGRAM),
+                      {QStringLiteral("-q"), QStringLiteral("-f"), format, QStringLiteral("-o"), path(format),
+                       path(QStringLiteral("in"))});
+        ASSERT_TRUE(command.waitForFinished(60000));
+        EXPECT_EQ(command.exitCode(), 0) << command.readAllStandardError().toStdString();
+        for (const PictureCorpus::Sample &sample : samples) {
+            SCOPED_TRACE(sample.name.toStdString() + " as " + format.toStdString());
+            const QString windowSaved = path(QStringLiteral("window.") + format);
+            open(path(QStringLiteral("in/") + sample.name + sample.suffix));
+            decolorize();
+            save(windowSaved);
+            ASSERT_EQ(status(), StatusText::SavedTo + windowSaved);
+            EXPECT_EQ(fileBytes(path(format + QLatin1Char('/') + sample.name + QStringLiteral("-黑白.") + format)),
+                      fileBytes(windowSaved));
+        }
+    }
+}
