@@ -18,23 +18,26 @@ deb=$("$KELVO_ROOT/scripts/package" "$out" | tail -n 1)
 [ -f "$deb" ] || fail "scripts/package made no .deb"
 say "built $deb in $((SECONDS - started))s"
 
-# What it must hold: the program folder, the launcher, the menu entry and the icon at every size.
+# What it must hold: the program folder, the launcher, the menu entry, the icon at every size, and the kelvo-gray
+# command with its manual page and completion.
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
 folder=usr/lib/$multiarch/kelvo
 contents=$(dpkg-deb -c "$deb" | awk '{ print $NF }' | sed 's|^\./||')
 expected=(usr/bin/kelvo "$folder/kelvo" "$folder/libSkinH_VB6.so" "$folder/skinh.she"
-  usr/share/applications/kelvo.desktop)
+  usr/share/applications/kelvo.desktop usr/bin/kelvo-gray usr/share/man/man1/kelvo-gray.1.gz
+  usr/share/bash-completion/completions/kelvo-gray)
 for size in 16 24 32 48 64 128 256; do
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/kelvo.png")
 done
 for path in "${expected[@]}"; do
   grep -qxF "$path" <<<"$contents" || fail "the package lacks /$path"
 done
-places="usr/(bin|share/applications|share/icons/hicolor)(/.*)?|usr/lib/$multiarch/kelvo(/.*)?"
-parents="(usr|usr/lib|usr/lib/$multiarch|usr/share|usr/share/icons)/?"
+places="usr/(bin|share/applications|share/icons/hicolor|share/man/man1|share/bash-completion/completions)(/.*)?"
+places+="|usr/lib/$multiarch/kelvo(/.*)?"
+parents="(usr|usr/lib|usr/lib/$multiarch|usr/share|usr/share/icons|usr/share/man|usr/share/bash-completion)/?"
 unexpected=$(grep -vE "^($places|$parents|\.?/?)$" <<<"$contents" || true)
 [ -z "$unexpected" ] || fail "the package holds files outside the program's places: $unexpected"
-say "contents: the program folder /$folder, /usr/bin/kelvo, the menu entry, ${#expected[@]} files checked"
+say "contents: the program folder /$folder, /usr/bin/kelvo, the menu entry, kelvo-gray, ${#expected[@]} files checked"
 
 # What it must declare: the Qt runtime, the Qt translations, a CJK font and xdg-utils.
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -84,4 +87,9 @@ case $status in
   77) say "end-to-end test on the installed program skipped: no X server" ;;
   *) fail "end-to-end test on the installed program failed" ;;
 esac
+# The installed command on a small folder with one broken file: its files and its exit status.
+bash "$KELVO_ROOT/tests/e2e/run-gray-e2e.sh" --program "$root/usr/bin/kelvo-gray" \
+  --pictures "$KELVO_BUILD/tests/kelvo_e2e_pictures" --work "$KELVO_BUILD/e2e-gray-installed" ||
+  fail "end-to-end test of the installed kelvo-gray failed"
+say "end-to-end test of the installed kelvo-gray passed"
 say "stage done in $((SECONDS - started))s"
