@@ -101,6 +101,14 @@ Files write(QSize size, const QString &folder, const QString &stem)
     return files;
 }
 
+void writeJpegs(QSize size, int count, const QString &folder)
+{
+    for (int i = 0; i < count; ++i) {
+        const QString name = QStringLiteral("/photo-%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
+        writeOrThrow(photoLike(size, quint32(i + 1)), folder + name, "jpeg", 90);
+    }
+}
+
 QString writeBmpClaiming(QSize claimed, const QString &path)
 {
     // A run-length bitmap whose pixels are all left out: the end-of-bitmap mark alone is a whole stream, so

@@ -21,6 +21,9 @@ QImage photoLike(QSize size, quint32 seed = 1);
 // Generates the picture and writes it into `folder` as `<stem>.jpg` and `<stem>.bmp`.
 Files write(QSize size, const QString &folder, const QString &stem);
 
+// `count` different pictures of `size` as JPEGs (quality 90) named photo-000.jpg, photo-001.jpg, … in `folder`.
+void writeJpegs(QSize size, int count, const QString &folder);
+
 // Small files whose headers claim a picture of `claimed` pixels: what a hostile or broken file may say.
 QString writeBmpClaiming(QSize claimed, const QString &path);
 QString writeJpegClaiming(QSize claimed, const QString &path);

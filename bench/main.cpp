@@ -2,6 +2,7 @@
 //
 //   kelvo-bench [--large] [--rounds N] [--sizes 3,24,100] [--warm] [--folder PATH]   figures beside floors
 //   kelvo-bench --micro [Google Benchmark flags]                           the decolorize kernel alone
+//   kelvo-bench --write-jpegs FOLDER COUNT WIDTHxHEIGHT                    photo-like JPEGs for scripts/bench --batch
 //
 // Run it on Qt's offscreen platform (QT_QPA_PLATFORM=offscreen), as scripts/bench does.
 
@@ -93,6 +94,12 @@ int main(int argc, char **argv)
             return childRoad(arguments[1], arguments[2]);
         if (arguments.value(0) == QLatin1String("--child-open") && arguments.size() == 2)
             return childOpen(arguments[1]);
+        if (arguments.value(0) == QLatin1String("--write-jpegs") && arguments.size() == 4) {
+            const QStringList size = arguments[3].split(QLatin1Char('x'));
+            TestPictures::writeJpegs(QSize(size.value(0).toInt(), size.value(1).toInt()), arguments[2].toInt(),
+                                     arguments[1]);
+            return 0;
+        }
 
         BenchOptions options;
         int rounds = 0;
