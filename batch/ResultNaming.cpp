@@ -26,9 +26,15 @@ ResultNaming::ResultNaming(const QString &outputFolder, OutputFormat format)
 
 void ResultNaming::name(QList<Job> &jobs) const
 {
+    // A file named twice (itself and within its folder, say) is converted once.
     QSet<QString> inputs;
-    for (const Job &job : jobs)
-        inputs.insert(comparable(job.source));
+    jobs.removeIf([&inputs](const Job &job) {
+        const QString source = comparable(job.source);
+        if (inputs.contains(source))
+            return true;
+        inputs.insert(source);
+        return false;
+    });
     QSet<QString> targets;
     for (Job &job : jobs) {
         job.target = targetOf(job);

@@ -12,8 +12,8 @@ class ResultNaming
 public:
     ResultNaming(const QString &outputFolder, OutputFormat format);
 
-    // Gives every job its target, and refuses a job whose target would be one of the inputs or the target of
-    // an earlier job.
+    // Drops a job for a file already in the list, gives every job its target, and refuses a job whose target
+    // would be one of the inputs or the target of an earlier job.
     void name(QList<Job> &jobs) const;
 
     // Whether a file name is one that a run of this command gives its results.
