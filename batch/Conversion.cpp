@@ -110,20 +110,27 @@ qint64 surfaceMemoryBudget()
     return pictureMemoryBudget();
 }
 
-ConversionResult convertPicture(const QString &source, const QString &target, OutputFormat format)
+GreyPicture loadGrey(const QString &source)
 {
-    QImage surface;
+    GreyPicture grey;
     try {
-        surface = LoadPicture(source).image();
+        grey.surface = LoadPicture(source).image();
+        // The surface is this picture's alone now, so the walk rewrites it in place.
+        DeviceContext dc(&grey.surface);
+        decolorizeSurface(&dc, grey.surface.width(), grey.surface.height());
+        grey.result.pixels = qint64(grey.surface.width()) * grey.surface.height();
     } catch (const RuntimeError &error) {
-        return failed(error.number() == ErrorNumber::OutOfMemory ? ConversionFailure::TooLarge
-                                                                 : ConversionFailure::Load,
-                      error.number());
+        grey.surface = {};
+        grey.result = failed(error.number() == ErrorNumber::OutOfMemory ? ConversionFailure::TooLarge
+                                                                        : ConversionFailure::Load,
+                             error.number());
     }
+    return grey;
+}
+
+ConversionResult saveGrey(const QImage &surface, const QString &target, OutputFormat format)
+{
     try {
-        // The surface is this conversion's alone now, so the walk rewrites it in place.
-        DeviceContext dc(&surface);
-        decolorizeSurface(&dc, surface.width(), surface.height());
         if (format == OutputFormat::Png)
             savePng(surface, target);
         else

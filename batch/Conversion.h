@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QSize>
+#include <QImage>
 #include <QString>
 
 // The one place where the command meets the picture engine: a file turned grey exactly as the window opens,
@@ -34,6 +34,13 @@ qint64 surfaceBytesOf(const QString &path);
 // How many bytes of surface pictures may take at once: the budget the window's open keeps to.
 qint64 surfaceMemoryBudget();
 
-// Decodes `source` (with its orientation applied), turns it grey and writes it to `target` in `format`, which
-// appears whole or not at all.
-ConversionResult convertPicture(const QString &source, const QString &target, OutputFormat format);
+// `source` decoded (with its orientation applied) and turned grey, or why it could not be loaded.
+struct GreyPicture
+{
+    QImage surface;
+    ConversionResult result;
+};
+GreyPicture loadGrey(const QString &source);
+
+// Writes the grey picture to `target` in `format`; the file appears whole or not at all.
+ConversionResult saveGrey(const QImage &surface, const QString &target, OutputFormat format);

@@ -2,6 +2,7 @@
 
 #include "MemoryGate.h"
 #include "Reporter.h"
+#include "SaveBehind.h"
 
 #include "controls/RuntimeError.h"
 
@@ -61,11 +62,12 @@ void WorkerPool::run(int threads)
 
 void WorkerPool::work()
 {
+    SaveBehind saving;
     for (qsizetype index = m_next++; index < m_jobs.size() && !m_stopping; index = m_next++)
-        convert(m_jobs[index]);
+        convert(m_jobs[index], saving);
 }
 
-void WorkerPool::convert(const Job &job)
+void WorkerPool::convert(const Job &job, SaveBehind &saving)
 {
     if (!job.refusal.isEmpty()) {
         m_reporter.failed(job.source, SaveFailed, job.refusal);
@@ -80,18 +82,28 @@ void WorkerPool::convert(const Job &job)
         m_reporter.failed(job.source, LoadFailed, RuntimeError::standardDescription(ErrorNumber::OutOfMemory));
         return;
     }
-    const MemoryShare share(m_gate, bytes);
-    if (!share.held())
-        return; // stopping
     if (!QDir().mkpath(QFileInfo(job.target).path())) {
         m_reporter.failed(job.source, SaveFailed, RuntimeError::standardDescription(ErrorNumber::PathFileAccess));
         return;
     }
-    const ConversionResult result = convertPicture(job.source, job.target, m_format);
-    if (result.ok())
-        m_reporter.converted(result.pixels);
-    else
-        m_reporter.failed(job.source, what(result.failure), result.reason);
+    if (!m_gate.acquire(bytes))
+        return; // stopping
+    GreyPicture grey = loadGrey(job.source);
+    if (!grey.result.ok()) {
+        m_gate.release(bytes);
+        m_reporter.failed(job.source, what(grey.result.failure), grey.result.reason);
+        return;
+    }
+    // The picture keeps its share of the budget until it is written.
+    saving.start([this, job, bytes, surface = std::move(grey.surface)]() mutable {
+        const ConversionResult result = saveGrey(surface, job.target, m_format);
+        surface = QImage();
+        m_gate.release(bytes);
+        if (result.ok())
+            m_reporter.converted(result.pixels);
+        else
+            m_reporter.failed(job.source, what(result.failure), result.reason);
+    });
 }
 
 bool WorkerPool::outputStands(const Job &job) const

@@ -9,9 +9,11 @@
 
 class MemoryGate;
 class Reporter;
+class SaveBehind;
 
 // Converts the jobs on `jobs` threads at once, each taking the next file when it is done with one, and each
-// waiting for its picture's share of the memory budget before decoding it.
+// waiting for its picture's share of the memory budget before decoding it. Each thread's last picture is
+// written behind it while it decodes the next.
 class WorkerPool
 {
 public:
@@ -23,7 +25,7 @@ public:
 
 private:
     void work();
-    void convert(const Job &job);
+    void convert(const Job &job, SaveBehind &saving);
     bool outputStands(const Job &job) const;
 
     const QList<Job> &m_jobs;
