@@ -29,6 +29,8 @@ StopSignals::StopSignals()
     static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
     for (const int signal : Handled)
         setHandler(signal, requestStop);
+    // Standard error read by a pipe that closes early (| head) must not end the run half way through a save.
+    setHandler(SIGPIPE, SIG_IGN);
 }
 
 StopSignals::~StopSignals()
