@@ -11,7 +11,7 @@ int main(int argc, char *argv[])
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kelvo"));
-    QApplication::setDesktopFileName(QStringLiteral("kelvo"));
+    QApplication::setDesktopFileName(QStringLiteral("org.example.kelvo"));
     installToolkitTranslations();
 
     Form1 form;
