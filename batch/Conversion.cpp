@@ -6,6 +6,7 @@
 #include "picture/DecolorizeWalk.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -98,6 +99,9 @@ bool looksLikePicture(const QString &path)
 
 qint64 surfaceBytesOf(const QString &path)
 {
+    // Only a regular file is read: a pipe could keep the reader waiting for ever. The load says why not.
+    if (!QFileInfo(path).isFile())
+        return 0;
     QImageReader reader(path);
     const QSize size = reader.size();
     if (!size.isValid())
