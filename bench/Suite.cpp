@@ -6,13 +6,14 @@
 #include "PeakMemory.h"
 #include "Workbench.h"
 
-#include "controls/DeviceContext.h"
-#include "picture/DecolorizeKernel.h"
-#include "picture/DecolorizeWalk.h"
 #include "picture/StatusTexts.h"
 
 #include "controls/PictureFiles.h"
 #include "controls/RuntimeError.h"
+
+#include "pixels/BmpStructure.h"
+#include "pixels/Decolorize.h"
+#include "pixels/DecolorizeKernel.h"
 
 #include <QDir>
 #include <QFile>
@@ -73,7 +74,7 @@ QString duration(double seconds)
 // The bytes a 24-bit bitmap of this size takes: two headers, then rows padded to four bytes.
 qint64 bitmapBytes(QSize size)
 {
-    return 54 + (qint64(size.width()) * 24 + 31) / 32 * 4 * size.height();
+    return BmpFileHeaderSize + BmpInfoHeaderSize + rowBytes(size.width(), 24) * size.height();
 }
 
 void checkBitmap(const QString &path, QSize size)
@@ -100,8 +101,8 @@ void checkGrey(const QImage &picture)
 
 void walk(QImage &surface)
 {
-    DeviceContext dc(&surface);
-    decolorizeSurface(&dc, surface.width(), surface.height());
+    Surface pixels(&surface);
+    decolorizeArea(pixels, surface.width(), surface.height());
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "StdPicture.h"
 
+#include "pixels/PictureMemory.h"
+
 #include <QString>
 
 // The toolkit's picture load and save functions. Both raise a run-time error when they fail.
@@ -14,6 +16,3 @@ StdPicture LoadPicture(const QString &path);
 // Windows bitmap. The file appears whole or not at all; a file that already stood there is replaced only
 // once the new one is completely written.
 void SavePicture(const StdPicture &picture, const QString &path);
-
-// How many bytes of surface a loaded picture may take, given the memory the machine has free.
-qint64 pictureMemoryBudget();

@@ -1,5 +1,7 @@
 #include "PictureCorpus.h"
 
+#include "pixels/LittleEndian.h"
+
 #include <QBuffer>
 #include <QImageWriter>
 #include <QtEndian>
@@ -20,13 +22,12 @@ int bandOf(int y, int height)
 
 void put16(QByteArray &to, quint16 value)
 {
-    to.append(char(value & 0xFF)).append(char(value >> 8));
+    appendLittleEndian(to, value, 2);
 }
 
 void put32(QByteArray &to, quint32 value)
 {
-    put16(to, quint16(value & 0xFFFF));
-    put16(to, quint16(value >> 16));
+    appendLittleEndian(to, value, 4);
 }
 
 void padRow(QByteArray &row)

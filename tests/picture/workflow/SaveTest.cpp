@@ -5,7 +5,7 @@
 
 #include "controls/App.h"
 #include "controls/PictureFiles.h"
-#include "picture/GreyRule.h"
+#include "tests/greyrule/GreyRule.h"
 #include "picture/StatusTexts.h"
 
 #include <QDir>

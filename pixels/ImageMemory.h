@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RowBytes.h"
+
 #include <QImage>
 
 #include <mutex>
@@ -24,8 +26,7 @@ public:
         const int depth = QImage::toPixelFormat(format).bitsPerPixel();
         if (size.isEmpty() || depth <= 0)
             return QImage(size, format);
-        // QImage's own row length: whole 32-bit words.
-        const qint64 bytesPerLine = (qint64(size.width()) * depth + 31) / 32 * 4;
+        const qint64 bytesPerLine = rowBytes(size.width(), depth);
         const qint64 bytes = bytesPerLine * size.height();
         if (bytes < LargeImageBytes)
             return QImage(size, format);
