@@ -14,20 +14,22 @@
 // information header that starts with its own size, either the old 12-byte one with 16-bit fields or one of
 // 40 bytes or more with 32-bit fields.
 namespace BmpField {
-inline constexpr qint64 FileSize = 2;
-inline constexpr qint64 PixelOffset = 10;
-inline constexpr qint64 HeaderSize = 14;
-inline constexpr qint64 CoreWidth = 18;
-inline constexpr qint64 CoreHeight = 20;
-inline constexpr qint64 CorePlanes = 22;
-inline constexpr qint64 CoreBitCount = 24;
-inline constexpr qint64 Width = 18;
-inline constexpr qint64 Height = 22;
-inline constexpr qint64 Planes = 26;
-inline constexpr qint64 BitCount = 28;
-inline constexpr qint64 Compression = 30;
-inline constexpr qint64 ImageSize = 34;
-inline constexpr qint64 ColorsUsed = 46;
+enum : qint64 {
+    FileSize = 2,
+    PixelOffset = 10,
+    HeaderSize = 14,
+    CoreWidth = 18,
+    CoreHeight = 20,
+    CorePlanes = 22,
+    CoreBitCount = 24,
+    Width = 18,
+    Height = 22,
+    Planes = 26,
+    BitCount = 28,
+    Compression = 30,
+    ImageSize = 34,
+    ColorsUsed = 46,
+};
 } // namespace BmpField
 
 inline constexpr qint64 BmpFileHeaderSize = 14;
