@@ -255,6 +255,8 @@ void Suite::measurePeak(const TestPictures::Files &files, const QString &folder,
             PeakMemory::runChild({QStringLiteral("--child-road"), picture, folder}, 3600);
         const qint64 peak = child.value(QStringLiteral("peak")).toLongLong();
         (picture == files.jpeg ? result.peakFromJpeg : result.peakFromBmp) = peak;
+        (picture == files.jpeg ? result.firstOpenJpeg : result.firstOpenBmp) =
+            child.value(QStringLiteral("open")).toDouble();
         if (picture == files.jpeg)
             result.firstDecolorize = child.value(QStringLiteral("decolorize")).toDouble();
         result.baselineBytes = child.value(QStringLiteral("baseline")).toLongLong();
@@ -324,7 +326,7 @@ bool Suite::printPeaks() const
             .arg(QStringLiteral("from BMP"), 10)
             .arg(QStringLiteral("limit"), 10)
             .arg(QStringLiteral("peak ÷ surface"))
-            .arg(QStringLiteral("its first decolorize")));
+            .arg(QStringLiteral("its first decolorize; open JPEG, BMP")));
     bool met = true;
     const auto mebibytes = [](double bytes) { return QStringLiteral("%1 MiB").arg(bytes / MiB, 0, 'f', 0); };
     for (const SizeResult &result : m_results) {
@@ -333,7 +335,7 @@ bool Suite::printPeaks() const
         const double peak = double(qMax(result.peakFromJpeg, result.peakFromBmp));
         const bool ok = result.peakFromJpeg > 0 && result.peakFromBmp > 0 && peak <= limit;
         met = met && ok;
-        say(QStringLiteral("%1 %2 %3 %4 %5 %6  %7 %8   %9")
+        say(QStringLiteral("%1 %2 %3 %4 %5 %6  %7 %8   %9; %10, %11")
                 .arg(sizeLabel(result.pixels), -8)
                 .arg(mebibytes(surface), 10)
                 .arg(mebibytes(double(result.baselineBytes)), 12)
@@ -342,7 +344,9 @@ bool Suite::printPeaks() const
                 .arg(mebibytes(limit), 10)
                 .arg(peak / surface, 0, 'f', 2)
                 .arg(ok ? QStringLiteral("ok") : QStringLiteral("MISSED"), -6)
-                .arg(duration(result.firstDecolorize)));
+                .arg(duration(result.firstDecolorize))
+                .arg(duration(result.firstOpenJpeg))
+                .arg(duration(result.firstOpenBmp)));
     }
     return met;
 }
