@@ -1,7 +1,10 @@
 #include "controls/PictureFiles.h"
 #include "controls/RuntimeError.h"
 
+#include "pixels/PictureReader.h"
+
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
@@ -197,6 +200,28 @@ TEST_F(LoadPictureTest, ExifOrientationIsApplied)
     EXPECT_TRUE(near(turned.pixel(12, 3), qRgb(220, 30, 30)));
     EXPECT_TRUE(near(turned.pixel(3, 3), qRgb(40, 40, 210)));
     EXPECT_TRUE(near(turned.pixel(12, 28), qRgb(40, 40, 210)));
+}
+
+// The engine's reader tells the size from the headers alone, and holds the picture to the budget it is given.
+TEST_F(LoadPictureTest, ReaderTellsTheSizeFirstAndHoldsItToItsBudget)
+{
+    const QImage image = blockImage(5, 3);
+    const qint64 surfaceBytes = qint64(image.width()) * image.height() * 4;
+    for (const char *format : {"BMP", "JPG"}) {
+        const QString path = write(QStringLiteral("picture.") + QLatin1String(format), encoded(image, format));
+        PictureReader reader(path);
+        const PictureResult<QSize> size = reader.inspect(surfaceBytes);
+        ASSERT_TRUE(size.ok()) << format;
+        EXPECT_EQ(size.value(), image.size()) << format;
+        const PictureResult<QImage> read = reader.read();
+        ASSERT_TRUE(read.ok()) << format;
+        EXPECT_EQ(read.value().size(), image.size()) << format;
+
+        const PictureResult<QSize> refused = PictureReader(path).inspect(surfaceBytes - 1);
+        ASSERT_FALSE(refused.ok()) << format;
+        EXPECT_EQ(refused.failure().kind, PictureError::OutOfMemory) << format;
+        EXPECT_EQ(refused.failure().detail, QDir::toNativeSeparators(path)) << format;
+    }
 }
 
 TEST_F(LoadPictureTest, MissingFileIs53)
