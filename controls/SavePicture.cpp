@@ -106,7 +106,10 @@ void SavePicture(const StdPicture &picture, const QString &path)
 
     // The picture goes to a temporary file beside the target, which takes the target's place only once the
     // whole picture is on the disk; a failure anywhere leaves the target as it was and removes the rest.
+    // In a folder where no new file can be made (a shared folder, a card mounted so) a file that the user may
+    // write is written in place instead, as every other program would; a failure there is reported all the same.
     QSaveFile file(path);
+    file.setDirectWriteFallback(true);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly))
         throwWriteError(file, errno, path);
