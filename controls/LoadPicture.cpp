@@ -3,6 +3,7 @@
 #include "BitmapBands.h"
 #include "BmpStructure.h"
 #include "ImageMemory.h"
+#include "JpegScanData.h"
 #include "JpegStructure.h"
 #include "RuntimeError.h"
 
@@ -158,14 +159,18 @@ QImage decode(QImageReader &reader, QSize size, const QString &path)
     return image;
 }
 
-// A JPEG is decoded from memory once its whole structure proves sound.
+// A JPEG is decoded from memory once its whole structure proves sound. One that ends without its end marker
+// (cut at the very end by a camera or a download) is taken when every scan's data is there; the arithmetic
+// decoder runs out of data without a word, so such a stream is only taken whole.
 QImage loadJpeg(QFile &file, const QString &path)
 {
     QByteArray bytes = readPictureFile(file, path);
     const JpegLayout layout = readJpegLayout(bytes);
-    if (!layout.complete || !jpegDataCoversFrame(layout) || layout.scans > MaxJpegScans)
+    if (!jpegDataCoversFrame(layout) || layout.scans > MaxJpegScans)
         throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
     checkFitsInMemory(layout.frameSize, path);
+    if (!layout.complete && (layout.arithmetic || !jpegScansAreWhole(bytes)))
+        throw RuntimeError(ErrorNumber::InvalidPicture, shown(path));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "jpeg");

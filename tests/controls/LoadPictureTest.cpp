@@ -249,6 +249,34 @@ TEST_F(LoadPictureTest, TruncatedFilesAre481)
               ErrorNumber::InvalidPicture);
 }
 
+// A camera or a download cut off at the very end leaves a JPEG without its end marker, and some writers leave
+// bytes between segments: every pixel is there and must come out as from the tidy file, never half grey. A file
+// that lacks part of a scan is refused.
+TEST_F(LoadPictureTest, UntidyJpegEndingsLoadEveryPixelWhileACutScanIs481)
+{
+    for (const bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive ? "progressive" : "baseline");
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setProgressiveScanWrite(progressive);
+        ASSERT_TRUE(writer.write(blockImage(9, 7)));
+        ASSERT_TRUE(jpeg.endsWith("\xFF\xD9"));
+        const QImage tidy = LoadPicture(write(QStringLiteral("tidy.jpg"), jpeg)).image();
+
+        const QByteArray noEnd = jpeg.chopped(2);
+        const qsizetype afterApp0 = 4 + ((uchar(jpeg[4]) << 8) | uchar(jpeg[5]));
+        const QByteArray stray = jpeg.left(afterApp0) + QByteArray("\0\x01 stray", 8) + jpeg.mid(afterApp0);
+        for (const QByteArray &untidy : {noEnd, noEnd + '\xFF', stray, stray.chopped(2)})
+            EXPECT_EQ(LoadPicture(write(QStringLiteral("untidy.jpg"), untidy)).image(), tidy);
+
+        for (const qsizetype keep : {noEnd.size() - 1, noEnd.size() - 8})
+            EXPECT_EQ(errorNumberOf(write(QStringLiteral("cut.jpg"), noEnd.left(keep))), ErrorNumber::InvalidPicture)
+                << keep << " of " << noEnd.size() << " bytes";
+    }
+}
+
 // Headers that claim far more pixels than the files carry. The loads run in a process of their own whose
 // address space is held to a few hundred megabytes, so an allocation of the claimed size would fail there.
 QByteArray runLengthBitmapClaiming(qint32 width, qint32 height)
