@@ -78,7 +78,8 @@ TEST_F(FormTest, EachLinkButtonStartsOneOpenerWithItsAddressAndChangesNothing)
     // The launcher was handed the file explorer, one space and the address, nothing else.
     ASSERT_EQ(commandLines.size(), expected.size());
     for (qsizetype i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(commandLines[i], QStringLiteral("explorer.exe ") + expected[i].section(QLatin1Char('|'), 1));
+        EXPECT_EQ(commandLines[i].toStdString(),
+                  (QStringLiteral("explorer.exe ") + expected[i].section(QLatin1Char('|'), 1)).toStdString());
 
     EXPECT_TRUE(WindowState(*form) == before);
     EXPECT_TRUE(boxes.isEmpty());
