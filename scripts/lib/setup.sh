@@ -12,11 +12,12 @@ KELVO_PACKAGES=(
   libgtest-dev libbenchmark-dev
 )
 # What only the tests need on top: a real X server, a window manager, input and screenshots, the accessibility
-# bus that the end-to-end test reads the status line from, the fuzzers.
+# bus that the end-to-end test reads the status line from, the validators of the desktop entry and the
+# software-centre listing, the fuzzers.
 KELVO_TEST_PACKAGES=(
   xvfb openbox xdotool wmctrl x11-utils x11-apps imagemagick
   dbus at-spi2-core python3-pyatspi
-  desktop-file-utils
+  desktop-file-utils appstream
   clang libclang-rt-14-dev
   dpkg-dev file
 )

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Drives the real program on a private X server the way a person would: opens a colour JPEG through the file
 # dialog, decolorizes it, saves it as a bitmap through the save dialog, checks every pixel of the file, then closes
-# the window through the window manager twice, answering No and then Yes. Where the accessibility bus works it
-# also reads what a screen reader would: the status line, the roles, the announcement of a new status line and
-# the close question's buttons.
+# the window through the window manager twice, answering No and then Yes.
+# Before that it starts the program with a file, as a file manager's "Open with" does: one that is no picture, then
+# the colour JPEG, which it decolorizes there. Where the accessibility bus works it also reads what a screen reader
+# would: the status line, the roles, the announcement of a new status line and the close question's buttons.
 #
 #   run-e2e.sh --program <kelvo> --pictures <kelvo_e2e_pictures> --work <folder>
 #
@@ -257,6 +258,26 @@ shoot_window() {
   say "screenshot: $1"
 }
 
+# --- Starting with a file, as "Open with" in a file manager does ------------------------------------------------
+
+LOAD_FAILED_STATUS='图片加载失败!请先选择要去色变为黑白的图片!'
+
+# start_with <file>: starts the program with the file as its one argument and waits for the window.
+start_with() {
+  "$PROGRAM" "$1" >"$WORK/kelvo.log" 2>&1 &
+  KELVO_PID=$!
+  MAIN_WINDOW=$(window_with_title "$MAIN_TITLE")
+  [ -n "$MAIN_WINDOW" ] || fail "the main window did not appear within ${WINDOW_WAIT}s when started with $1"
+}
+
+# stop_program: ends the program at once, without the close question.
+stop_program() {
+  kill "$KELVO_PID" 2>/dev/null
+  wait "$KELVO_PID" 2>/dev/null
+  KELVO_PID=
+  wait_until "$SHORT_WAIT" no_window_with_title "$MAIN_TITLE" || fail "the window stayed after the program was ended"
+}
+
 # --- The run --------------------------------------------------------------------------------------------------
 
 for tool in xdotool openbox xwd xwininfo xprop convert; do
@@ -307,6 +328,23 @@ SOURCE=$WORK/files/colour-source.jpg
 RESULT=$WORK/files/grey-result.bmp
 # An odd width, so that the bitmap's rows need padding.
 "$PICTURES" make-source "$SOURCE" 173 97 || fail "cannot make the source picture"
+
+step "starting $PROGRAM with a file that is no picture"
+BROKEN=$WORK/files/broken.jpg
+printf 'not a picture\n' >"$BROKEN"
+start_with "$BROKEN"
+expect_status "$LOAD_FAILED_STATUS"
+program_running || fail "the program ended after a file it cannot load"
+[ -n "$(window_with_title "$MAIN_TITLE" "$SHORT_WAIT")" ] || fail "the window went away after a file it cannot load"
+stop_program
+
+step "starting $PROGRAM with $SOURCE"
+start_with "$SOURCE"
+expect_status "$LOADED_STATUS"
+click_button "${DECOLOR_AT[@]}"
+expect_status "$GREY_STATUS"
+shoot_window "$WORK/window-decolorized.png"
+stop_program
 
 step "starting $PROGRAM"
 "$PROGRAM" >"$WORK/kelvo.log" 2>&1 &

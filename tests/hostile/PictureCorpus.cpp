@@ -111,6 +111,34 @@ QByteArray masks565()
     return masks;
 }
 
+QByteArray masks888()
+{
+    QByteArray masks;
+    put32(masks, 0xFF0000);
+    put32(masks, 0x00FF00);
+    put32(masks, 0x0000FF);
+    return masks;
+}
+
+// The same bitmap with its 40-byte header widened to `headerSize`, 108 (version 4) or 124 (version 5), as
+// many editors write them: the colour masks that follow a 40-byte header become the header's own mask
+// fields, the alpha mask stays 0 and the colour space is sRGB.
+QByteArray withWiderHeader(const QByteArray &plain, quint32 headerSize)
+{
+    constexpr qsizetype InfoEnd = 14 + 40;
+    const bool bitFields = qFromLittleEndian<quint32>(plain.constData() + 30) == 3;
+    QByteArray header = plain.left(InfoEnd) + (bitFields ? plain.mid(InfoEnd, 12) : QByteArray(12, '\0'));
+    put32(header, 0);          // alpha mask
+    put32(header, 0x73524742); // 'sRGB'
+    header = header.leftJustified(14 + headerSize, '\0');
+    QByteArray wider = header + plain.mid(InfoEnd + (bitFields ? 12 : 0));
+    const qint64 growth = wider.size() - plain.size();
+    qToLittleEndian<quint32>(quint32(wider.size()), wider.data() + 2);
+    qToLittleEndian<quint32>(quint32(qFromLittleEndian<quint32>(plain.constData() + 10) + growth), wider.data() + 10);
+    qToLittleEndian<quint32>(headerSize, wider.data() + 14);
+    return wider;
+}
+
 Sample good(const QString &name, const QString &suffix, const QByteArray &bytes, QSize size, bool lossless = true)
 {
     return {name, suffix, bytes, size, lossless};
@@ -410,6 +438,14 @@ QList<Sample> goodPictures()
     s.masks = masks565();
     s.pixels = rows16(image);
     samples << good(QStringLiteral("bmp-16-bit-fields"), bmp, buildBmp(s), size, false); // five bits a channel
+    s = recipe(32, 3);
+    s.masks = masks888();
+    s.pixels = rows32(image);
+    for (const quint32 headerSize : {108u, 124u}) {
+        const QString version = headerSize == 108 ? QStringLiteral("bmp-v4") : QStringLiteral("bmp-v5");
+        samples << good(version, bmp, withWiderHeader(bmp24Of(image), headerSize), size);
+        samples << good(version + QStringLiteral("-bit-fields"), bmp, withWiderHeader(buildBmp(s), headerSize), size);
+    }
     s = recipe(8, 0);
     s.colorsUsed = 4;
     s.palette = bandPalette();

@@ -53,7 +53,7 @@ TEST_F(SaveTest, SavesTheGreyPictureAsA24BitBitmapBitForBit)
     const QString target = path("grey.bmp");
     save(target);
 
-    EXPECT_EQ(status(), StatusText::SavedTo + target);
+    EXPECT_EQ(status(), QStringLiteral("保存成功!路径:") + target);
     ASSERT_EQ(dialogRequests.size(), 2);
     const CommonDialog::Request &request = dialogRequests[1];
     EXPECT_EQ(request.kind, CommonDialog::Kind::Save);
@@ -126,7 +126,7 @@ TEST_F(SaveTest, ACancelledDialogWritesNothing)
     answerDialogs({cancel()});
     form->Command3.click();
 
-    EXPECT_EQ(status(), StatusText::SaveCancelled);
+    EXPECT_EQ(status(), QStringLiteral("您取消了保存图片文件!"));
     EXPECT_TRUE(form->CommonDialog2.FileName().isEmpty());
     EXPECT_TRUE(form->CommonDialog2.CancelError());
     EXPECT_EQ(folderEntries(), before);
