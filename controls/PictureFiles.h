@@ -14,5 +14,6 @@ StdPicture LoadPicture(const QString &path);
 
 // Writes the picture to `path`: as a JPEG when the name ends in ".jpg" or ".jpeg", otherwise as a 24-bit
 // Windows bitmap. The file appears whole or not at all; a file that already stood there is replaced only
-// once the new one is completely written.
+// once the new one is completely written. Only where the folder takes no new file is an existing file that may
+// be written overwritten in place.
 void SavePicture(const StdPicture &picture, const QString &path);

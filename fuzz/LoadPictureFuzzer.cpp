@@ -38,7 +38,7 @@ bool claimsALargeValidPicture(QByteArrayView bytes)
     if (const std::optional<BmpLayout> bmp = readBmpLayout(bytes))
         size = bmp->size;
     const JpegLayout jpeg = readJpegLayout(bytes);
-    if (jpeg.complete && jpegDataCoversFrame(jpeg))
+    if (jpegDataCoversFrame(jpeg))
         size = jpeg.frameSize;
     return qint64(size.width()) * size.height() > LargestPixelCount;
 }

@@ -2,6 +2,7 @@
 
 #include "BitmapBands.h"
 #include "ImageMemory.h"
+#include "JpegScanData.h"
 #include "JpegStructure.h"
 #include "PictureMemory.h"
 
@@ -153,7 +154,9 @@ PictureResult<QByteArray> PictureReader::readWholeFile()
     return bytes;
 }
 
-// A JPEG is decoded from memory once its whole structure proves sound.
+// A JPEG is decoded from memory once its whole structure proves sound. One that ends without its end marker
+// (cut at the very end by a camera or a download) is taken when every scan's data is there; the arithmetic
+// decoder runs out of data without a word, so such a stream is only taken whole.
 PictureResult<> PictureReader::inspectJpeg()
 {
     m_kind = Kind::Jpeg;
@@ -162,10 +165,14 @@ PictureResult<> PictureReader::inspectJpeg()
         return bytes.failure();
     m_bytes = std::move(bytes).value();
     const JpegLayout layout = readJpegLayout(m_bytes);
-    if (!layout.complete || !jpegDataCoversFrame(layout) || layout.scans > MaxJpegScans)
+    if (!jpegDataCoversFrame(layout) || layout.scans > MaxJpegScans)
         return failure(PictureError::NotAPicture);
     m_size = layout.frameSize;
-    return checkFitsInBudget(m_size);
+    if (PictureResult<> fits = checkFitsInBudget(m_size); !fits)
+        return fits;
+    if (!layout.complete && (layout.arithmetic || !jpegScansAreWhole(m_bytes)))
+        return failure(PictureError::NotAPicture);
+    return {};
 }
 
 // An uncompressed bitmap is judged by its headers and decoded from the file, its rows holding nothing to

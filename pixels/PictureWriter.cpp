@@ -115,7 +115,10 @@ PictureResult<> writePicture(const QImage &picture, const QString &path, Picture
     if (!image)
         return image.failure();
 
+    // In a folder where no new file can be made (a shared folder, a card mounted so) a file that the user may
+    // write is written in place instead, as every other program would; a failure there is reported all the same.
     QSaveFile file(path);
+    file.setDirectWriteFallback(true);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly))
         return writeFailure(file, errno, path);

@@ -2,7 +2,8 @@
 
 // Writing a picture to a file. The file appears whole or not at all: the picture goes to a temporary file
 // beside the target, which takes the target's place only once the whole picture is on the disk; a failure
-// anywhere leaves a file that stood there as it was.
+// anywhere leaves a file that stood there as it was. Only where the folder takes no new file is an existing
+// file that may be written overwritten in place.
 
 #include "PictureResult.h"
 
