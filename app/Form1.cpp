@@ -3,6 +3,7 @@
 #include "WebLinks.h"
 #include "WindowDescription.h"
 
+#include "controls/AccessibleRole.h"
 #include "controls/App.h"
 #include "controls/EventProcedure.h"
 #include "controls/MessageBox.h"
@@ -49,6 +50,8 @@ Form1::Form1(QWidget *parent)
     , CommonDialog2(this)
     , m_pictureCommands(Picture1, Image1, Command3, St1, CommonDialog1, CommonDialog2)
 {
+    // Told to assistive technology as a top-level frame, as the window manager treats it.
+    setAccessibleRoleOfClass(metaObject()->className(), QAccessible::Window);
     buildFromDescription();
     setTabOrderFromDescription();
     connectEventProcedures();

@@ -1,7 +1,10 @@
 #include "controls/PictureFiles.h"
 #include "controls/RuntimeError.h"
 
+#include "pixels/PictureReader.h"
+
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
@@ -199,6 +202,28 @@ TEST_F(LoadPictureTest, ExifOrientationIsApplied)
     EXPECT_TRUE(near(turned.pixel(12, 28), qRgb(40, 40, 210)));
 }
 
+// The engine's reader tells the size from the headers alone, and holds the picture to the budget it is given.
+TEST_F(LoadPictureTest, ReaderTellsTheSizeFirstAndHoldsItToItsBudget)
+{
+    const QImage image = blockImage(5, 3);
+    const qint64 surfaceBytes = qint64(image.width()) * image.height() * 4;
+    for (const char *format : {"BMP", "JPG"}) {
+        const QString path = write(QStringLiteral("picture.") + QLatin1String(format), encoded(image, format));
+        PictureReader reader(path);
+        const PictureResult<QSize> size = reader.inspect(surfaceBytes);
+        ASSERT_TRUE(size.ok()) << format;
+        EXPECT_EQ(size.value(), image.size()) << format;
+        const PictureResult<QImage> read = reader.read();
+        ASSERT_TRUE(read.ok()) << format;
+        EXPECT_EQ(read.value().size(), image.size()) << format;
+
+        const PictureResult<QSize> refused = PictureReader(path).inspect(surfaceBytes - 1);
+        ASSERT_FALSE(refused.ok()) << format;
+        EXPECT_EQ(refused.failure().kind, PictureError::OutOfMemory) << format;
+        EXPECT_EQ(refused.failure().detail, QDir::toNativeSeparators(path)) << format;
+    }
+}
+
 TEST_F(LoadPictureTest, MissingFileIs53)
 {
     EXPECT_EQ(errorNumberOf(dir.filePath(QStringLiteral("none.jpg"))), ErrorNumber::FileNotFound);
@@ -247,6 +272,34 @@ TEST_F(LoadPictureTest, TruncatedFilesAre481)
     const QByteArray bmp = encoded(blockImage(8, 8), "BMP");
     EXPECT_EQ(errorNumberOf(write(QStringLiteral("cut.bmp"), bmp.left(bmp.size() - 100))),
               ErrorNumber::InvalidPicture);
+}
+
+// A camera or a download cut off at the very end leaves a JPEG without its end marker, and some writers leave
+// bytes between segments: every pixel is there and must come out as from the tidy file, never half grey. A file
+// that lacks part of a scan is refused.
+TEST_F(LoadPictureTest, UntidyJpegEndingsLoadEveryPixelWhileACutScanIs481)
+{
+    for (const bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive ? "progressive" : "baseline");
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setProgressiveScanWrite(progressive);
+        ASSERT_TRUE(writer.write(blockImage(9, 7)));
+        ASSERT_TRUE(jpeg.endsWith("\xFF\xD9"));
+        const QImage tidy = LoadPicture(write(QStringLiteral("tidy.jpg"), jpeg)).image();
+
+        const QByteArray noEnd = jpeg.chopped(2);
+        const qsizetype afterApp0 = 4 + ((uchar(jpeg[4]) << 8) | uchar(jpeg[5]));
+        const QByteArray stray = jpeg.left(afterApp0) + QByteArray("\0\x01 stray", 8) + jpeg.mid(afterApp0);
+        for (const QByteArray &untidy : {noEnd, noEnd + '\xFF', stray, stray.chopped(2)})
+            EXPECT_EQ(LoadPicture(write(QStringLiteral("untidy.jpg"), untidy)).image(), tidy);
+
+        for (const qsizetype keep : {noEnd.size() - 1, noEnd.size() - 8})
+            EXPECT_EQ(errorNumberOf(write(QStringLiteral("cut.jpg"), noEnd.left(keep))), ErrorNumber::InvalidPicture)
+                << keep << " of " << noEnd.size() << " bytes";
+    }
 }
 
 // Headers that claim far more pixels than the files carry. The loads run in a process of their own whose

@@ -3,7 +3,8 @@
 # dialog, decolorizes it, saves it as a bitmap through the save dialog, checks every pixel of the file, then closes
 # the window through the window manager twice, answering No and then Yes.
 # Before that it starts the program with a file, as a file manager's "Open with" does: one that is no picture, then
-# the colour JPEG, which it decolorizes there.
+# the colour JPEG, which it decolorizes there. Where the accessibility bus works it also reads what a screen reader
+# would: the status line, the roles, the announcement of a new status line and the close question's buttons.
 #
 #   run-e2e.sh --program <kelvo> --pictures <kelvo_e2e_pictures> --work <folder>
 #
@@ -53,13 +54,13 @@ SHORT_WAIT=10
 say() { printf '%s\n' "$*"; }
 step() { printf '== %s\n' "$*"; }
 
-XVFB_PID= WM_PID= KELVO_PID= BUS_PID=
+XVFB_PID= WM_PID= KELVO_PID= BUS_PID= LISTENER_PID=
 cleanup() {
   local pid
-  for pid in "$KELVO_PID" "$WM_PID" "$XVFB_PID" "$BUS_PID"; do
+  for pid in "$LISTENER_PID" "$KELVO_PID" "$WM_PID" "$XVFB_PID" "$BUS_PID"; do
     [ -n "$pid" ] && kill "$pid" 2>/dev/null
   done
-  for pid in "$KELVO_PID" "$WM_PID" "$XVFB_PID" "$BUS_PID"; do
+  for pid in "$LISTENER_PID" "$KELVO_PID" "$WM_PID" "$XVFB_PID" "$BUS_PID"; do
     [ -n "$pid" ] && wait "$pid" 2>/dev/null
   done
   return 0
@@ -166,6 +167,62 @@ expect_status() {
     0) say "status line: $1" ;;
     1) fail "the status line does not read \"$1\": $answer" ;;
     *) say "status texts are not read: $(tail -n 1 <<<"$answer") (status $rc)"; A11Y=off ;;
+  esac
+}
+
+# expect_frame_with_status_bar: a screen reader sees the window as a frame and finds its status bar.
+expect_frame_with_status_bar() {
+  [ "$A11Y" = on ] || return 0
+  local answer rc
+  answer=$(timeout $((SHORT_WAIT + 5)) /usr/bin/python3 "$HERE/status_text.py" roles kelvo "$SHORT_WAIT" 2>&1)
+  rc=$?
+  case $rc in
+    0) say "roles: a frame holding a status bar of labels" ;;
+    1) fail "the window's roles are not a frame with a status bar: $answer" ;;
+    *) say "roles are not read: $(tail -n 1 <<<"$answer") (status $rc)" ;;
+  esac
+}
+
+# listen_for_status <text>: starts listening for the event that announces <text> as a label's new name.
+listen_for_status() {
+  LISTENER_PID=
+  [ "$A11Y" = on ] || return 0
+  rm -f "$WORK/listener.out"
+  timeout $((SHORT_WAIT + 10)) /usr/bin/python3 "$HERE/status_text.py" name-change kelvo "$1" "$SHORT_WAIT" \
+    >"$WORK/listener.out" 2>&1 &
+  LISTENER_PID=$!
+  listening() { grep -q '^listening' "$WORK/listener.out" 2>/dev/null || ! kill -0 "$LISTENER_PID" 2>/dev/null; }
+  wait_until "$SHORT_WAIT" listening
+  sleep 1 # the registry tells the program of the new listener on its own time
+}
+
+# expect_announced <text>: the listener heard <text>.
+expect_announced() {
+  [ -n "$LISTENER_PID" ] || return 0
+  wait "$LISTENER_PID"
+  local rc=$?
+  LISTENER_PID=
+  case $rc in
+    0) say "announced: $1" ;;
+    1) fail "no name-change event announced \"$1\": $(tail -n 1 "$WORK/listener.out")" ;;
+    *) say "events are not heard: $(tail -n 1 "$WORK/listener.out") (status $rc)" ;;
+  esac
+}
+
+# expect_buttons <window name> <first words…>: the window's push buttons begin with these words, in any order.
+expect_buttons() {
+  [ "$A11Y" = on ] || return 0
+  local window=$1 answer rc word
+  shift
+  answer=$(timeout $((SHORT_WAIT + 5)) /usr/bin/python3 "$HERE/status_text.py" buttons kelvo "$window" "$SHORT_WAIT" 2>&1)
+  rc=$?
+  case $rc in
+    0) for word in "$@"; do
+         grep -q "^$word" <<<"$answer" || fail "no button of $window reads $word…; buttons: $(tr '\n' ' ' <<<"$answer")"
+       done
+       say "buttons of $window: $(tr '\n' ' ' <<<"$answer")" ;;
+    1) fail "the buttons of $window cannot be found: $answer" ;;
+    *) say "buttons are not read: $(tail -n 1 <<<"$answer") (status $rc)" ;;
   esac
 }
 
@@ -295,6 +352,7 @@ KELVO_PID=$!
 MAIN_WINDOW=$(window_with_title "$MAIN_TITLE")
 [ -n "$MAIN_WINDOW" ] || fail "the main window did not appear within ${WINDOW_WAIT}s"
 expect_status "$FIRST_STATUS"
+expect_frame_with_status_bar
 shoot_window "$WORK/window-start.png"
 
 step "浏览: opening $SOURCE"
@@ -303,7 +361,9 @@ answer_file_dialog "$OPEN_TITLE" "$SOURCE"
 expect_status "$LOADED_STATUS"
 
 step "去色"
+listen_for_status "$GREY_STATUS"
 click_button "${DECOLOR_AT[@]}"
+expect_announced "$GREY_STATUS"
 expect_status "$GREY_STATUS"
 
 step "保存: saving $RESULT"
@@ -322,6 +382,8 @@ activate "$MAIN_WINDOW"
 xdotool key --clearmodifiers alt+F4
 QUIT_BOX=$(window_with_title "$QUIT_TITLE" "$SHORT_WAIT")
 [ -n "$QUIT_BOX" ] || fail "no close question appeared after Alt+F4"
+# The program puts itself in simplified Chinese, whatever the locale it is started in (C.UTF-8 here).
+expect_buttons "QuenOvrel提示" 是 否
 activate "$QUIT_BOX"
 xdotool key --clearmodifiers alt+n
 wait_until "$SHORT_WAIT" no_window_with_title "$QUIT_TITLE" || fail "the close question stayed after No"

@@ -1,5 +1,7 @@
 #include "PictureCorpus.h"
 
+#include "pixels/LittleEndian.h"
+
 #include <QBuffer>
 #include <QImageWriter>
 #include <QtEndian>
@@ -20,13 +22,12 @@ int bandOf(int y, int height)
 
 void put16(QByteArray &to, quint16 value)
 {
-    to.append(char(value & 0xFF)).append(char(value >> 8));
+    appendLittleEndian(to, value, 2);
 }
 
 void put32(QByteArray &to, quint32 value)
 {
-    put16(to, quint16(value & 0xFFFF));
-    put16(to, quint16(value >> 16));
+    appendLittleEndian(to, value, 4);
 }
 
 void padRow(QByteArray &row)
@@ -183,8 +184,7 @@ QList<Sample> badJpegs()
     } cuts[] = {{"after-1-byte", 1},     {"after-start-marker", 2}, {"inside-marker", 3},
                 {"inside-app0", app0 + 7}, {"inside-dqt", dqt + 20},  {"inside-frame-header", sof + 8},
                 {"inside-dht", dht + 10},  {"inside-scan-header", sos + 6}, {"at-scan-start", scan},
-                {"mid-scan", (scan + jpeg.size()) / 2}, {"before-end-marker", jpeg.size() - 2},
-                {"inside-end-marker", jpeg.size() - 1}};
+                {"mid-scan", (scan + jpeg.size()) / 2}, {"in-the-last-scan-byte", jpeg.size() - 3}};
     for (const auto &cut : cuts)
         samples << bad(QStringLiteral("jpeg-cut-") + QLatin1String(cut.where), jpg, jpeg.left(cut.at));
 
@@ -205,8 +205,6 @@ QList<Sample> badJpegs()
     samples << bad(QStringLiteral("jpeg-quantisation-index-9"), jpg, patched(jpeg, dqt + 4, {0x09}));
     samples << bad(QStringLiteral("jpeg-quantisation-16-bit-in-short-segment"), jpg, patched(jpeg, dqt + 4, {0x10}));
     samples << bad(QStringLiteral("jpeg-quantisation-length-0"), jpg, patched(jpeg, dqt + 2, {0x00, 0x00}));
-    samples << bad(QStringLiteral("jpeg-without-end-marker-but-padded"), jpg,
-                   jpeg.left(jpeg.size() - 2) + QByteArray(64, '\0'));
     // A progressive decoder walks the whole frame once per scan.
     const QByteArray progressive = jpegOf(bandedImage(32, 24), true);
     const qsizetype lastScan = progressive.lastIndexOf("\xFF\xDA");
@@ -424,6 +422,12 @@ QList<Sample> goodPictures()
     samples << good(QStringLiteral("jpeg-grey"), jpg, jpegOf(bigger.convertToFormat(QImage::Format_Grayscale8)),
                     bigger.size(), false);
     samples << good(QStringLiteral("jpeg-named-bmp"), bmp, jpegOf(bigger), bigger.size(), false);
+    // Cut off at the very end, as cameras and downloads leave them: every scan is whole.
+    samples << good(QStringLiteral("jpeg-without-end-marker"), jpg, jpegOf(bigger).chopped(2), bigger.size(), false);
+    samples << good(QStringLiteral("jpeg-without-end-marker-but-padded"), jpg,
+                    jpegOf(bigger).chopped(2) + QByteArray(64, '\0'), bigger.size(), false);
+    samples << good(QStringLiteral("jpeg-cut-inside-end-marker"), jpg, jpegOf(bigger, true).chopped(1), bigger.size(),
+                    false);
     samples << good(QStringLiteral("bmp-24-bottom-up"), bmp, bmp24Of(image), size);
     samples << good(QStringLiteral("bmp-24-top-down"), bmp, bmp24Of(image, true), size);
     samples << good(QStringLiteral("bmp-named-jpg"), jpg, bmp24Of(image), size);
