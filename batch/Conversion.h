@@ -1,10 +1,12 @@
 #pragma once
 
+#include "pixels/PictureReader.h"
+
 #include <QImage>
 #include <QString>
 
 // The one place where the command meets the picture engine: a file turned grey exactly as the window opens,
-// decolorizes and saves it.
+// decolorizes and saves it, and every failure told in the window's words.
 
 enum class OutputFormat { Bmp, Jpg, Png };
 
@@ -27,20 +29,30 @@ struct ConversionResult
 // apart from the rest. False also when the file cannot be read.
 bool looksLikePicture(const QString &path);
 
-// The bytes of surface that converting the file will hold, from its headers alone, without decoding; 0 when the
-// headers say nothing usable (the conversion itself then tells why).
-qint64 surfaceBytesOf(const QString &path);
-
 // How many bytes of surface pictures may take at once: the budget the window's open keeps to.
 qint64 surfaceMemoryBudget();
 
-// `source` decoded (with its orientation applied) and turned grey, or why it could not be loaded.
-struct GreyPicture
+// One source picture on its way to grey, in two steps, so that a worker can wait for its share of the memory
+// between them: inspect() checks the headers and tells the surface's size, load() decodes the picture (its
+// orientation applied) and turns it grey.
+class GreySource
 {
-    QImage surface;
-    ConversionResult result;
+public:
+    explicit GreySource(const QString &path) : m_reader(path) { }
+
+    // Fails (TooLarge) for a picture whose surface would take more than `budget` bytes.
+    ConversionResult inspect(qint64 budget);
+    qint64 surfaceBytes() const { return m_surfaceBytes; }
+
+    ConversionResult load();
+    // The grey picture, once loaded; the source gives it up.
+    QImage takeSurface() { return std::move(m_surface); }
+
+private:
+    PictureReader m_reader;
+    qint64 m_surfaceBytes = 0;
+    QImage m_surface;
 };
-GreyPicture loadGrey(const QString &source);
 
 // Writes the grey picture to `target` in `format`; the file appears whole or not at all.
 ConversionResult saveGrey(const QImage &surface, const QString &target, OutputFormat format);

@@ -77,25 +77,29 @@ void WorkerPool::convert(const Job &job, SaveBehind &saving)
         m_reporter.skipped(job.source, job.target);
         return;
     }
-    const qint64 bytes = surfaceBytesOf(job.source);
-    if (bytes > m_gate.budget()) {
-        m_reporter.failed(job.source, LoadFailed, RuntimeError::standardDescription(ErrorNumber::OutOfMemory));
+    // The headers first: a picture that could never fit is refused before any wait, the others wait for their
+    // share of the memory before they are decoded.
+    GreySource source(job.source);
+    const ConversionResult inspected = source.inspect(m_gate.budget());
+    if (!inspected.ok()) {
+        m_reporter.failed(job.source, what(inspected.failure), inspected.reason);
         return;
     }
     if (!QDir().mkpath(QFileInfo(job.target).path())) {
         m_reporter.failed(job.source, SaveFailed, RuntimeError::standardDescription(ErrorNumber::PathFileAccess));
         return;
     }
+    const qint64 bytes = source.surfaceBytes();
     if (!m_gate.acquire(bytes))
         return; // stopping
-    GreyPicture grey = loadGrey(job.source);
-    if (!grey.result.ok()) {
+    const ConversionResult loaded = source.load();
+    if (!loaded.ok()) {
         m_gate.release(bytes);
-        m_reporter.failed(job.source, what(grey.result.failure), grey.result.reason);
+        m_reporter.failed(job.source, what(loaded.failure), loaded.reason);
         return;
     }
     // The picture keeps its share of the budget until it is written.
-    saving.start([this, job, bytes, surface = std::move(grey.surface)]() mutable {
+    saving.start([this, job, bytes, surface = source.takeSurface()]() mutable {
         const ConversionResult result = saveGrey(surface, job.target, m_format);
         surface = QImage();
         m_gate.release(bytes);

@@ -2,8 +2,6 @@
 
 #include "RuntimeError.h"
 
-namespace {
-
 int errorNumberOf(PictureError kind)
 {
     switch (kind) {
@@ -24,8 +22,6 @@ int errorNumberOf(PictureError kind)
     }
     return ErrorNumber::PathFileAccess;
 }
-
-} // namespace
 
 void throwPictureError(const PictureFailure &failure)
 {

@@ -68,11 +68,15 @@ struct Encoding
 PictureResult<Encoding> encodingFor(const QImage &image, PictureFormat format)
 {
     switch (format) {
-    case PictureFormat::Jpeg: {
+    case PictureFormat::Jpeg:
+    case PictureFormat::Png: {
         PictureResult<QImage> grey = greyChannelOf(image);
         if (!grey)
             return grey.failure();
-        return Encoding{grey.value().isNull() ? image : std::move(grey).value(), "jpeg", JpegQuality};
+        QImage pixels = grey.value().isNull() ? image : std::move(grey).value();
+        if (format == PictureFormat::Png)
+            return Encoding{std::move(pixels), "png"};
+        return Encoding{std::move(pixels), "jpeg", JpegQuality};
     }
     case PictureFormat::Bitmap24:
         if (!fitsInBitmap(image))

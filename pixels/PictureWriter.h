@@ -13,6 +13,7 @@
 enum class PictureFormat {
     Bitmap24, // a Windows bitmap of 24 bits a pixel
     Jpeg,     // quality 95; a picture whose pixels are all grey is stored with one grey component
+    Png,      // lossless; a picture whose pixels are all grey is stored as 8-bit grey
 };
 
 // JPEG for a name ending in ".jpg" or ".jpeg" (in any case), a 24-bit bitmap for any other.
