@@ -5,7 +5,6 @@
 
 #include "pixels/Decolorize.h"
 #include "pixels/PictureMemory.h"
-#include "pixels/PictureWriter.h"
 
 #include <QFile>
 
@@ -81,10 +80,20 @@ ConversionResult GreySource::load()
     return {ConversionFailure::None, {}, qint64(m_surface.width()) * m_surface.height()};
 }
 
-ConversionResult saveGrey(const QImage &surface, const QString &target, OutputFormat format)
+GreyWrite startSave(const QImage &surface, const QString &target, OutputFormat format)
 {
-    const PictureResult<> written = writePicture(surface, target, pictureFormatOf(format));
-    if (!written)
-        return failed(ConversionFailure::Save, written.failure());
-    return {ConversionFailure::None, {}, qint64(surface.width()) * surface.height()};
+    PictureResult<PictureWrite> write = startPictureWrite(surface, target, pictureFormatOf(format));
+    if (!write)
+        return {std::nullopt, failed(ConversionFailure::Save, write.failure())};
+    return {std::move(write).value(), {ConversionFailure::None, {}, qint64(surface.width()) * surface.height()}};
+}
+
+ConversionResult commitSave(GreyWrite &save)
+{
+    if (!save.write)
+        return save.result;
+    const PictureResult<> committed = save.write->commit();
+    if (!committed)
+        return failed(ConversionFailure::Save, committed.failure());
+    return save.result;
 }

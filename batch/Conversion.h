@@ -1,9 +1,12 @@
 #pragma once
 
 #include "pixels/PictureReader.h"
+#include "pixels/PictureWriter.h"
 
 #include <QImage>
 #include <QString>
+
+#include <optional>
 
 // The one place where the command meets the picture engine: a file turned grey exactly as the window opens,
 // decolorizes and saves it, and every failure told in the window's words.
@@ -54,5 +57,12 @@ private:
     QImage m_surface;
 };
 
-// Writes the grey picture to `target` in `format`; the file appears whole or not at all.
-ConversionResult saveGrey(const QImage &surface, const QString &target, OutputFormat format);
+// A grey picture encoded into a temporary file beside its target, waiting to be committed: to have the disk
+// confirm it and put it in place, which takes time but no processor. The file appears whole or not at all.
+struct GreyWrite
+{
+    std::optional<PictureWrite> write; // empty when encoding failed
+    ConversionResult result;
+};
+GreyWrite startSave(const QImage &surface, const QString &target, OutputFormat format);
+ConversionResult commitSave(GreyWrite &save);

@@ -2,8 +2,8 @@
 
 #include <future>
 
-// A save ends with the disk confirming the file, which takes time but hardly any processor: meanwhile the
-// worker decodes its next file. One save at most runs behind each worker.
+// A save ends with the disk confirming the file, which takes time but no processor: meanwhile the worker
+// decodes and encodes its next file. One commit at most runs behind each worker.
 class SaveBehind
 {
 public:
@@ -12,19 +12,19 @@ public:
     SaveBehind &operator=(const SaveBehind &) = delete;
     ~SaveBehind() { wait(); }
 
-    template<class Save>
-    void start(Save save)
+    template<class Commit>
+    void start(Commit commit)
     {
         wait();
-        m_save = std::async(std::launch::async, std::move(save));
+        m_commit = std::async(std::launch::async, std::move(commit));
     }
 
     void wait()
     {
-        if (m_save.valid())
-            m_save.get();
+        if (m_commit.valid())
+            m_commit.get();
     }
 
 private:
-    std::future<void> m_save;
+    std::future<void> m_commit;
 };

@@ -98,11 +98,10 @@ void WorkerPool::convert(const Job &job, SaveBehind &saving)
         m_reporter.failed(job.source, what(loaded.failure), loaded.reason);
         return;
     }
-    // The picture keeps its share of the budget until it is written.
-    saving.start([this, job, bytes, surface = source.takeSurface()]() mutable {
-        const ConversionResult result = saveGrey(surface, job.target, m_format);
-        surface = QImage();
-        m_gate.release(bytes);
+    GreyWrite save = startSave(source.takeSurface(), job.target, m_format);
+    m_gate.release(bytes);
+    saving.start([this, job, save = std::move(save)]() mutable {
+        const ConversionResult result = commitSave(save);
         if (result.ok())
             m_reporter.converted(result.pixels);
         else

@@ -111,7 +111,32 @@ PictureFormat pictureFormatOfName(const QString &path)
     return PictureFormat::Bitmap24;
 }
 
-PictureResult<> writePicture(const QImage &picture, const QString &path, PictureFormat format)
+PictureWrite::PictureWrite(const QString &path) : m_file(std::make_unique<QSaveFile>(path)), m_path(path) { }
+
+PictureWrite::PictureWrite(PictureWrite &&) noexcept = default;
+
+PictureWrite::~PictureWrite()
+{
+    if (m_file)
+        m_file->cancelWriting();
+}
+
+PictureResult<> PictureWrite::commit()
+{
+    errno = 0;
+    const bool synced = m_written && m_file->flush() && ::fsync(m_file->handle()) == 0;
+    const int error = m_error != 0 ? m_error : errno;
+    if (synced && m_file->commit()) {
+        m_file.reset();
+        return {};
+    }
+    m_file->cancelWriting();
+    const PictureFailure failure = writeFailure(*m_file, error != 0 ? error : errno, m_path);
+    m_file.reset();
+    return failure;
+}
+
+PictureResult<PictureWrite> startPictureWrite(const QImage &picture, const QString &path, PictureFormat format)
 {
     if (picture.isNull())
         return PictureFailure{PictureError::NoPicture, {}};
@@ -121,7 +146,8 @@ PictureResult<> writePicture(const QImage &picture, const QString &path, Picture
 
     // In a folder where no new file can be made (a shared folder, a card mounted so) a file that the user may
     // write is written in place instead, as every other program would; a failure there is reported all the same.
-    QSaveFile file(path);
+    PictureWrite write(path);
+    QSaveFile &file = *write.m_file;
     file.setDirectWriteFallback(true);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly))
@@ -134,11 +160,15 @@ PictureResult<> writePicture(const QImage &picture, const QString &path, Picture
     WriteBehindDevice device(file);
     QImageWriter writer(&device, encoding.value().writerFormat);
     writer.setQuality(encoding.value().quality);
-    bool written = writer.write(encoding.value().pixels);
-    written = written && file.flush() && ::fsync(file.handle()) == 0;
-    const int error = errno;
-    if (written && file.commit())
-        return {};
-    file.cancelWriting();
-    return writeFailure(file, error != 0 ? error : errno, path);
+    write.m_written = writer.write(encoding.value().pixels);
+    write.m_error = write.m_written ? 0 : errno;
+    return write;
+}
+
+PictureResult<> writePicture(const QImage &picture, const QString &path, PictureFormat format)
+{
+    PictureResult<PictureWrite> write = startPictureWrite(picture, path, format);
+    if (!write)
+        return write.failure();
+    return std::move(write).value().commit();
 }

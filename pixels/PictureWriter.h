@@ -8,7 +8,10 @@
 #include "PictureResult.h"
 
 #include <QImage>
+#include <QSaveFile>
 #include <QString>
+
+#include <memory>
 
 enum class PictureFormat {
     Bitmap24, // a Windows bitmap of 24 bits a pixel
@@ -21,3 +24,27 @@ PictureFormat pictureFormatOfName(const QString &path);
 
 // Writes `image` (of any format; its alpha is dropped) to `path` in `format`.
 PictureResult<> writePicture(const QImage &image, const QString &path, PictureFormat format);
+
+// A picture encoded into its temporary file, not yet on the disk for sure nor in its place. commit() waits for
+// the disk and puts the file in place: the part of a write that takes time but no processor, which a caller
+// may leave to another thread. Dropped without commit(), it leaves everything as it was.
+class PictureWrite
+{
+public:
+    PictureWrite(PictureWrite &&) noexcept;
+    ~PictureWrite();
+
+    PictureResult<> commit();
+
+private:
+    explicit PictureWrite(const QString &path);
+    friend PictureResult<PictureWrite> startPictureWrite(const QImage &, const QString &, PictureFormat);
+
+    std::unique_ptr<QSaveFile> m_file;
+    QString m_path;
+    bool m_written = false;
+    int m_error = 0;
+};
+
+// The first part of writePicture(): encodes `image` into a temporary file beside `path`.
+PictureResult<PictureWrite> startPictureWrite(const QImage &image, const QString &path, PictureFormat format);
