@@ -9,8 +9,6 @@
 #include "StopSignals.h"
 #include "WorkerPool.h"
 
-#include "controls/RuntimeError.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
