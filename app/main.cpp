@@ -19,5 +19,5 @@ int main(int argc, char *argv[])
     if (!runEventProcedure([&] { form.Form_Load(); }))
         return 1;
     form.show();
-    return app.exec();
+    return QApplication::exec();
 }

@@ -16,7 +16,7 @@ class ImageMemory
 {
 public:
     // Below this, the ordinary allocator serves a picture as well.
-    static constexpr qint64 LargeImageBytes = 8 * 1024 * 1024;
+    static constexpr qint64 LargeImageBytes = qint64(8) * 1024 * 1024;
 
     // A new image of `size` and `format`, its pixels not yet written; a null image when memory runs out.
     static QImage allocate(QSize size, QImage::Format format)

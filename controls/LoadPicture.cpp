@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr qint64 MiB = 1024 * 1024;
+constexpr qint64 MiB = qint64(1024) * 1024;
 // The surface takes four bytes a pixel; a decolorize holds it twice for a moment.
 constexpr double PeakSurfaces = 2.5;
 
@@ -46,7 +46,7 @@ qint64 procKilobytes(const QString &file, const QByteArray &name)
 qint64 availableMemory()
 {
     const qint64 available = procKilobytes(QStringLiteral("/proc/meminfo"), "MemAvailable:");
-    return available >= 0 ? available : 4 * 1024 * MiB;
+    return available >= 0 ? available : 4096 * MiB;
 }
 
 // A process may be held to less address space than the machine has free.
@@ -92,7 +92,7 @@ void mapInOneGo(char *data, qsizetype size)
     const quintptr begin = (quintptr(data) + page - 1) / page * page;
     const quintptr end = (quintptr(data) + quintptr(size)) / page * page;
     if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
+        ::madvise(data + (begin - quintptr(data)), end - begin, MADV_POPULATE_WRITE);
 }
 
 // Opens the picture file for reading. Only a regular file is read; a pipe or a device could block or never
