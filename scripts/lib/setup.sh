@@ -20,6 +20,8 @@ KELVO_TEST_PACKAGES=(
   clang libclang-rt-14-dev
   dpkg-dev file
 )
+# What scripts/lint needs on top: the formatter and the static checker.
+KELVO_LINT_PACKAGES=(clang-format clang-tidy)
 
 kelvo_say() { printf '%s\n' "$*" >&2; }
 
