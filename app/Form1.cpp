@@ -3,6 +3,7 @@
 #include "WebLinks.h"
 #include "WindowDescription.h"
 
+#include "controls/AccessibleRole.h"
 #include "controls/App.h"
 #include "controls/EventProcedure.h"
 #include "controls/MessageBox.h"
@@ -49,6 +50,8 @@ Form1::Form1(QWidget *parent)
     , CommonDialog2(this)
     , m_pictureCommands(Picture1, Image1, Command3, St1, CommonDialog1, CommonDialog2)
 {
+    // Told to assistive technology as a top-level frame, as the window manager treats it.
+    setAccessibleRoleOfClass(metaObject()->className(), QAccessible::Window);
     buildFromDescription();
     setTabOrderFromDescription();
     connectEventProcedures();
@@ -192,6 +195,11 @@ void Form1::Command7_Click()
     Shell(WebLinks::Shop, AppWinStyle::vbMinimizedFocus);
 }
 
+void Form1::openPictureFile(const QString &fileName)
+{
+    runEventProcedure([&] { m_pictureCommands.openPictureFile(fileName); });
+}
+
 void Form1::Unload()
 {
     // Asked from inside the close question: the close already under way goes on, without a second question.
@@ -288,9 +296,7 @@ void Form1::dropEvent(QDropEvent *event)
     event->accept();
     // Anything but one existing file gives the open command's report of a missing choice. The file opens
     // once the drop is over, so that a long load does not hold the program the file came from.
-    QTimer::singleShot(0, this, [this, file = droppedFile(event->mimeData())] {
-        runEventProcedure([&] { m_pictureCommands.openPictureFile(file); });
-    });
+    QTimer::singleShot(0, this, [this, file = droppedFile(event->mimeData())] { openPictureFile(file); });
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

@@ -37,6 +37,10 @@ public:
     void Command6_Click(); // the forum
     void Command7_Click(); // the shop
 
+    // Opens `fileName` as the open command opens the file chosen in its dialog, with the same checks and
+    // reports: a picture named at start or dropped on the window.
+    void openPictureFile(const QString &fileName);
+
     // The toolkit's unloading of this window: a close that asks Form_QueryUnload first.
     void Unload();
 

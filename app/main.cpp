@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "Form1.h"
 #include "ToolkitTranslations.h"
 
@@ -5,13 +6,23 @@
 
 #include <QApplication>
 #include <QLocale>
+#include <QTimer>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    // The toolkit takes its own options (-platform, -display, -style and the like) first, as in every Qt program;
+    // the program sees what is left.
     QApplication app(argc, argv);
+    const CommandLine commandLine = CommandLine::parse(QApplication::arguments().mid(1));
+    if (!commandLine.error.isEmpty()) {
+        std::fputs(commandLine.error.toLocal8Bit().constData(), stderr);
+        return 2;
+    }
     QApplication::setApplicationName(QStringLiteral("kelvo"));
-    QApplication::setDesktopFileName(QStringLiteral("kelvo"));
+    QApplication::setDesktopFileName(QStringLiteral("org.example.kelvo"));
     installToolkitTranslations();
 
     Form1 form;
@@ -19,5 +30,8 @@ int main(int argc, char *argv[])
     if (!runEventProcedure([&] { form.Form_Load(); }))
         return 1;
     form.show();
+    // A picture named at start opens once the event loop runs, in the window already shown.
+    if (commandLine.pictureFile)
+        QTimer::singleShot(0, &form, [&form, file = *commandLine.pictureFile] { form.openPictureFile(file); });
     return QApplication::exec();
 }

@@ -1,8 +1,8 @@
 #include "KernelBenchmarks.h"
 
 #include "controls/ImageControl.h"
-#include "picture/DecolorizeKernel.h"
-#include "picture/DecolorizeWalk.h"
+#include "pixels/Decolorize.h"
+#include "pixels/DecolorizeKernel.h"
 
 #include <QImage>
 
@@ -93,8 +93,8 @@ void walkInPlace(benchmark::State &state)
         for (int y = 0; y < surface.height(); ++y)
             std::memcpy(surface.scanLine(y), row.data(), size_t(width) * 4);
         state.ResumeTiming();
-        DeviceContext dc(&surface);
-        decolorizeSurface(&dc, surface.width(), surface.height());
+        Surface pixels(&surface);
+        decolorizeArea(pixels, surface.width(), surface.height());
         benchmark::ClobberMemory();
     }
     countBytes(state, width * height);

@@ -1,5 +1,7 @@
 #include "Machine.h"
 
+#include "pixels/ProcFigures.h"
+
 #include <QFile>
 #include <QSysInfo>
 
@@ -28,11 +30,6 @@ QByteArray valueOf(const char *path, const QByteArray &key)
     return {};
 }
 
-qint64 kibibytes(const QByteArray &value)
-{
-    return value.split(' ').value(0).toLongLong() * 1024;
-}
-
 } // namespace
 
 QString processorModel()
@@ -48,12 +45,12 @@ int cores()
 
 qint64 memoryBytes()
 {
-    return kibibytes(valueOf("/proc/meminfo", "MemTotal:"));
+    return qMax<qint64>(0, ProcFigures::totalMemory());
 }
 
 qint64 availableMemoryBytes()
 {
-    return kibibytes(valueOf("/proc/meminfo", "MemAvailable:"));
+    return qMax<qint64>(0, ProcFigures::availableMemory());
 }
 
 QString loadAverage()

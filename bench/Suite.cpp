@@ -6,13 +6,14 @@
 #include "PeakMemory.h"
 #include "Workbench.h"
 
-#include "controls/DeviceContext.h"
-#include "picture/DecolorizeKernel.h"
-#include "picture/DecolorizeWalk.h"
 #include "picture/StatusTexts.h"
 
 #include "controls/PictureFiles.h"
 #include "controls/RuntimeError.h"
+
+#include "pixels/BmpStructure.h"
+#include "pixels/Decolorize.h"
+#include "pixels/DecolorizeKernel.h"
 
 #include <QDir>
 #include <QFile>
@@ -73,7 +74,7 @@ QString duration(double seconds)
 // The bytes a 24-bit bitmap of this size takes: two headers, then rows padded to four bytes.
 qint64 bitmapBytes(QSize size)
 {
-    return 54 + (qint64(size.width()) * 24 + 31) / 32 * 4 * size.height();
+    return BmpFileHeaderSize + BmpInfoHeaderSize + rowBytes(size.width(), 24) * size.height();
 }
 
 void checkBitmap(const QString &path, QSize size)
@@ -100,8 +101,8 @@ void checkGrey(const QImage &picture)
 
 void walk(QImage &surface)
 {
-    DeviceContext dc(&surface);
-    decolorizeSurface(&dc, surface.width(), surface.height());
+    Surface pixels(&surface);
+    decolorizeArea(pixels, surface.width(), surface.height());
 }
 
 } // namespace
@@ -254,6 +255,8 @@ void Suite::measurePeak(const TestPictures::Files &files, const QString &folder,
             PeakMemory::runChild({QStringLiteral("--child-road"), picture, folder}, 3600);
         const qint64 peak = child.value(QStringLiteral("peak")).toLongLong();
         (picture == files.jpeg ? result.peakFromJpeg : result.peakFromBmp) = peak;
+        (picture == files.jpeg ? result.firstOpenJpeg : result.firstOpenBmp) =
+            child.value(QStringLiteral("open")).toDouble();
         if (picture == files.jpeg)
             result.firstDecolorize = child.value(QStringLiteral("decolorize")).toDouble();
         result.baselineBytes = child.value(QStringLiteral("baseline")).toLongLong();
@@ -323,7 +326,7 @@ bool Suite::printPeaks() const
             .arg(QStringLiteral("from BMP"), 10)
             .arg(QStringLiteral("limit"), 10)
             .arg(QStringLiteral("peak ÷ surface"))
-            .arg(QStringLiteral("its first decolorize")));
+            .arg(QStringLiteral("its first decolorize; open JPEG, BMP")));
     bool met = true;
     const auto mebibytes = [](double bytes) { return QStringLiteral("%1 MiB").arg(bytes / MiB, 0, 'f', 0); };
     for (const SizeResult &result : m_results) {
@@ -332,7 +335,7 @@ bool Suite::printPeaks() const
         const double peak = double(qMax(result.peakFromJpeg, result.peakFromBmp));
         const bool ok = result.peakFromJpeg > 0 && result.peakFromBmp > 0 && peak <= limit;
         met = met && ok;
-        say(QStringLiteral("%1 %2 %3 %4 %5 %6  %7 %8   %9")
+        say(QStringLiteral("%1 %2 %3 %4 %5 %6  %7 %8   %9; %10, %11")
                 .arg(sizeLabel(result.pixels), -8)
                 .arg(mebibytes(surface), 10)
                 .arg(mebibytes(double(result.baselineBytes)), 12)
@@ -341,7 +344,9 @@ bool Suite::printPeaks() const
                 .arg(mebibytes(limit), 10)
                 .arg(peak / surface, 0, 'f', 2)
                 .arg(ok ? QStringLiteral("ok") : QStringLiteral("MISSED"), -6)
-                .arg(duration(result.firstDecolorize)));
+                .arg(duration(result.firstDecolorize))
+                .arg(duration(result.firstOpenJpeg))
+                .arg(duration(result.firstOpenBmp)));
     }
     return met;
 }

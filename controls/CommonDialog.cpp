@@ -3,9 +3,12 @@
 #include "RuntimeError.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
+
+#include <climits>
 
 namespace {
 
@@ -83,7 +86,7 @@ QString CommonDialog::defaultSuffix(int filterIndex) const
 
 void CommonDialog::show(Kind kind)
 {
-    const Answer answer = script() ? script()({kind, m_dialogTitle, nameFilters(), m_fileName}) : askPerson(kind);
+    const Answer answer = script() ? script()({kind, m_dialogTitle, nameFilters(), m_chosenPath}) : askPerson(kind);
     accept(kind, answer);
 }
 
@@ -96,8 +99,8 @@ CommonDialog::Answer CommonDialog::askPerson(Kind kind)
     const QStringList filters = nameFilters();
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
-    if (!m_fileName.isEmpty())
-        dialog.selectFile(m_fileName);
+    if (!m_chosenPath.isEmpty())
+        dialog.selectFile(m_chosenPath);
     if (kind == Kind::Save) {
         dialog.setDefaultSuffix(defaultSuffix(0));
         connect(&dialog, &QFileDialog::filterSelected, &dialog, [this, &dialog, filters](const QString &filter) {
@@ -121,11 +124,19 @@ void CommonDialog::accept(Kind kind, const Answer &answer)
     const QString suffix = kind == Kind::Save ? defaultSuffix(answer.filterIndex) : QString();
     if (!suffix.isEmpty() && QFileInfo(path).suffix().isEmpty() && !path.endsWith(QLatin1Char('.')))
         path += QLatin1Char('.') + suffix;
-    if (path.size() > m_maxFileSize) {
+    m_chosenPath = path;
+    if (!fitsNameBuffer(path)) {
         m_fileName.clear();
         throw RuntimeError(ErrorNumber::BufferTooSmall);
     }
     m_fileName = path;
+}
+
+bool CommonDialog::fitsNameBuffer(const QString &path) const
+{
+    if (m_maxFileSize >= FullPathLimit) // PATH_MAX counts the bytes of the name and its terminating zero
+        return QFile::encodeName(path).size() < PATH_MAX;
+    return path.size() <= m_maxFileSize;
 }
 
 QString CommonDialog::patternOf(int filterIndex) const

@@ -42,6 +42,9 @@ public:
     void setFilter(const QString &filter) { m_filter = filter; }
     QString DialogTitle() const { return m_dialogTitle; }
     void setDialogTitle(const QString &title) { m_dialogTitle = title; }
+    // The size of the name buffer in characters. One as large as the full path limit of the system these
+    // dialogs come from (260) holds any path that this system allows.
+    static constexpr int FullPathLimit = 260;
     int MaxFileSize() const { return m_maxFileSize; }
     void setMaxFileSize(int characters) { m_maxFileSize = characters; }
     bool CancelError() const { return m_cancelError; }
@@ -49,7 +52,10 @@ public:
     QString DefaultExt() const { return m_defaultExt; }
     void setDefaultExt(const QString &extension) { m_defaultExt = extension; }
     QString FileName() const { return m_fileName; }
-    void setFileName(const QString &fileName) { m_fileName = fileName; }
+    void setFileName(const QString &fileName) { m_fileName = m_chosenPath = fileName; }
+    // The path picked in the last dialog that was not cancelled, also one too long for FileName; the next
+    // dialog starts from it, in its folder with its name, even after a cancel has emptied FileName.
+    QString chosenPath() const { return m_chosenPath; }
 
     // Modal. On return FileName() holds the chosen full path, or is empty after a cancel, which raises the
     // run-time error 32755 when CancelError is set.
@@ -66,11 +72,13 @@ private:
     Answer askPerson(Kind kind);
     void accept(Kind kind, const Answer &answer);
     QString patternOf(int filterIndex) const;
+    bool fitsNameBuffer(const QString &path) const;
 
     QString m_filter;
     QString m_dialogTitle;
-    int m_maxFileSize = 260;
+    int m_maxFileSize = FullPathLimit;
     bool m_cancelError = false;
     QString m_defaultExt;
     QString m_fileName;
+    QString m_chosenPath;
 };

@@ -14,10 +14,24 @@ QString platformProgram(const QString &program)
     return program;
 }
 
+ShellWatcher &watcher()
+{
+    static ShellWatcher instance;
+    return instance;
+}
+
 } // namespace
 
-qint64 Shell(const QString &commandLine, int /*windowStyle: the desktop decides how a started program opens*/)
+void setShellWatcher(ShellWatcher newWatcher)
 {
+    watcher() = std::move(newWatcher);
+}
+
+qint64 Shell(const QString &commandLine, int windowStyle)
+{
+    if (watcher())
+        watcher()(commandLine, windowStyle);
+    // The window style is not passed on: the desktop decides how a started program opens.
     const QString trimmed = commandLine.trimmed();
     const qsizetype space = trimmed.indexOf(QLatin1Char(' '));
     const QString program = platformProgram(space < 0 ? trimmed : trimmed.left(space));

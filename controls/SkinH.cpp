@@ -3,12 +3,12 @@
 #include "App.h"
 #include "RuntimeError.h"
 
+#include "skin/SkinH.h"
+
 #include <QDir>
 #include <QLibrary>
 
 namespace {
-
-using AttachEx = int (*)(const char *skinFile, const char *key);
 
 QLibrary *loadLibrary()
 {
@@ -40,6 +40,6 @@ Function bind(const char *entryPoint)
 
 qint32 SkinH::SkinH_AttachEx(const QString &skinFile, const QString &key)
 {
-    static const AttachEx attachEx = bind<AttachEx>("SkinH_AttachEx");
+    static const SkinAttachExFunction attachEx = bind<SkinAttachExFunction>(SkinAttachExSymbol);
     return attachEx(skinFile.toLocal8Bit().constData(), key.toLocal8Bit().constData());
 }

@@ -1,5 +1,6 @@
 #include "StatusBar.h"
 
+#include "AccessibleRole.h"
 #include "RuntimeError.h"
 
 #include <QEvent>
@@ -8,6 +9,8 @@ StatusBar::StatusBar(QWidget *parent)
     : QWidget(parent)
 {
     setFocusPolicy(Qt::NoFocus);
+    // A screen reader's command to read the status bar looks for this role; the panels stay its labels.
+    setAccessibleRoleOfClass(metaObject()->className(), QAccessible::StatusBar);
 }
 
 StatusPanel &StatusBar::addPanel()

@@ -124,8 +124,10 @@ void PictureCommands::Command3_Click()
         SavePicture(Picture1.Image(), CommonDialog2.FileName());
         saved = true;
     });
+    // A failure names the path the user picked, also one that the dialog could not hand over as FileName.
     steps.step([&] {
-        setStatus((saved ? StatusText::SavedTo : StatusText::SaveFailedAt) + CommonDialog2.FileName());
+        setStatus(saved ? StatusText::SavedTo + CommonDialog2.FileName()
+                        : StatusText::SaveFailedAt + CommonDialog2.chosenPath());
     });
 }
 

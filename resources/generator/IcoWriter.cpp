@@ -1,5 +1,9 @@
 #include "IcoWriter.h"
 
+#include "pixels/BmpStructure.h"
+#include "pixels/LittleEndian.h"
+#include "pixels/RowBytes.h"
+
 #include <QSaveFile>
 
 #include <limits>
@@ -9,30 +13,28 @@ namespace {
 constexpr int PaletteSize = 256;
 constexpr int DirectoryHeaderSize = 6;
 constexpr int DirectoryEntrySize = 16;
-constexpr int InfoHeaderSize = 40;
+constexpr int InfoHeaderSize = int(BmpInfoHeaderSize);
 constexpr int OpaqueAlpha = 128;
 
 void putU8(QByteArray &out, int value)
 {
-    out.append(char(value & 0xff));
+    appendLittleEndian(out, quint32(value), 1);
 }
 
 void putU16(QByteArray &out, quint32 value)
 {
-    putU8(out, int(value));
-    putU8(out, int(value >> 8));
+    appendLittleEndian(out, value, 2);
 }
 
 void putU32(QByteArray &out, quint32 value)
 {
-    putU16(out, value);
-    putU16(out, value >> 16);
+    appendLittleEndian(out, value, 4);
 }
 
-// DIB rows are padded to a multiple of four bytes.
+// An icon's pixels are stored as bitmap rows.
 int strideFor(int bitsPerRow)
 {
-    return ((bitsPerRow + 31) / 32) * 4;
+    return int(rowBytes(bitsPerRow, 1));
 }
 
 int distance(QRgb a, QRgb b)

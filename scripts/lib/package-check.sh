@@ -18,20 +18,27 @@ deb=$("$KELVO_ROOT/scripts/package" "$out" | tail -n 1)
 [ -f "$deb" ] || fail "scripts/package made no .deb"
 say "built $deb in $((SECONDS - started))s"
 
-# What it must hold: the program folder, the launcher, the menu entry and the icon at every size.
+# What it must hold: the program folder, the launcher, the menu entry, the software-centre listing and the icon at
+# every size. The entry and the listing are named by the program's id.
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
 folder=usr/lib/$multiarch/kelvo
 contents=$(dpkg-deb -c "$deb" | awk '{ print $NF }' | sed 's|^\./||')
 expected=(usr/bin/kelvo "$folder/kelvo" "$folder/libSkinH_VB6.so" "$folder/skinh.she"
-  usr/share/applications/kelvo.desktop)
+  usr/share/applications/org.example.kelvo.desktop)
 for size in 16 24 32 48 64 128 256; do
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/kelvo.png")
 done
+expected+=(usr/share/metainfo/org.example.kelvo.metainfo.xml)
 for path in "${expected[@]}"; do
   grep -qxF "$path" <<<"$contents" || fail "the package lacks /$path"
 done
 places="usr/(bin|share/applications|share/icons/hicolor)(/.*)?|usr/lib/$multiarch/kelvo(/.*)?"
 parents="(usr|usr/lib|usr/lib/$multiarch|usr/share|usr/share/icons)/?"
+places+="|usr/share/metainfo(/.*)?"
+# The program offers itself for pictures; which program opens them stays the user's choice.
+if grep -qE '(^|/)(mimeapps\.list|defaults\.list)$' <<<"$contents"; then
+  fail "the package sets default programs for file types"
+fi
 unexpected=$(grep -vE "^($places|$parents|\.?/?)$" <<<"$contents" || true)
 [ -z "$unexpected" ] || fail "the package holds files outside the program's places: $unexpected"
 say "contents: the program folder /$folder, /usr/bin/kelvo, the menu entry, ${#expected[@]} files checked"
@@ -42,6 +49,9 @@ for need in 'libqt6widgets6' 'libqt6gui6' 'qt6-translations-l10n' 'fonts-wqy-mic
   grep -qF "$need" <<<"$depends" || fail "the package does not depend on $need (Depends: $depends)"
 done
 say "depends: $depends"
+
+# Which program opens a JPEG before the package is installed; installing must not change it.
+jpeg_default_before=$(xdg-mime query default image/jpeg 2>/dev/null || true)
 
 # Install it; --reinstall so that a kelvo of the same version installed before is replaced by this build.
 installed_by_us=
@@ -67,12 +77,28 @@ remove_again() {
 trap remove_again EXIT
 
 # The menu entry names a command; run the e2e test on what that command is on the PATH.
-entry=$root/usr/share/applications/kelvo.desktop
+entry=$root/usr/share/applications/org.example.kelvo.desktop
 command_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry" | head -n 1)
 program=$(PATH="$root/usr/bin:$PATH" command -v "$command_name") || fail "the menu entry's command $command_name is not on the PATH"
 [ "$program" = "$root/usr/bin/kelvo" ] || fail "the menu entry's command is $program, not the installed launcher"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$entry" || fail "the installed menu entry is not valid"
+fi
+
+# The software-centre listing, and "Open with": desktop-file-utils' trigger adds the entry to the file types' cache.
+listing=$root/usr/share/metainfo/org.example.kelvo.metainfo.xml
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net --strict "$listing" || fail "the installed software-centre listing is not valid"
+  say "the software-centre listing passes appstreamcli validate"
+fi
+if [ -z "$root" ] && command -v update-desktop-database >/dev/null; then
+  grep -qE '^image/jpeg=(.*;)?org\.example\.kelvo\.desktop;' /usr/share/applications/mimeinfo.cache ||
+    fail "installing did not add the entry to /usr/share/applications/mimeinfo.cache (desktop-file-utils' trigger)"
+  jpeg_default_after=$(xdg-mime query default image/jpeg 2>/dev/null || true)
+  if [ -n "$jpeg_default_before" ] && [ "$jpeg_default_after" != "$jpeg_default_before" ]; then
+    fail "installing changed the program that opens a JPEG from $jpeg_default_before to $jpeg_default_after"
+  fi
+  say "offered for JPEG and BMP; the JPEG default stays ${jpeg_default_before:-unset} (now ${jpeg_default_after:-unset})"
 fi
 
 e2e_started=$SECONDS

@@ -7,16 +7,17 @@ KELVO_BUILD=${KELVO_BUILD:-$KELVO_ROOT/build}
 # What building, running and testing the program needs.
 KELVO_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-translations-l10n
+  qt6-base-dev qt6-translations-l10n libjpeg-dev
   fonts-wqy-microhei
   libgtest-dev libbenchmark-dev
 )
 # What only the tests need on top: a real X server, a window manager, input and screenshots, the accessibility
-# bus that the end-to-end test reads the status line from, the fuzzers.
+# bus that the end-to-end test reads the status line from, the validators of the desktop entry and the
+# software-centre listing, the fuzzers.
 KELVO_TEST_PACKAGES=(
   xvfb openbox xdotool wmctrl x11-utils x11-apps imagemagick
   dbus at-spi2-core python3-pyatspi
-  desktop-file-utils
+  desktop-file-utils appstream
   clang libclang-rt-14-dev
   dpkg-dev file
 )

@@ -24,6 +24,14 @@ TEST_F(FormTest, AssistiveTechnologyFindsEachButtonAndReadsEachStatusPanel)
     QAccessibleInterface *window = QAccessible::queryAccessibleInterface(form.get());
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->text(QAccessible::Name), Form1::Caption);
+    // A top-level frame, and a status bar whose labels are the panels in their order.
+    EXPECT_EQ(window->role(), QAccessible::Window);
+    QAccessibleInterface *statusBar = QAccessible::queryAccessibleInterface(&form->St1);
+    ASSERT_NE(statusBar, nullptr);
+    EXPECT_EQ(statusBar->role(), QAccessible::StatusBar);
+    ASSERT_EQ(statusBar->childCount(), 3);
+    for (qint16 i = 1; i <= 3; ++i)
+        EXPECT_EQ(statusBar->child(i - 1)->object(), &form->St1.Panels(i)) << i;
 
     for (CommandButton *button : {&form->Command1, &form->Command2, &form->Command3, &form->Command4,
                                   &form->Command5, &form->Command6, &form->Command7}) {

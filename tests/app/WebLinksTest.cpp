@@ -53,6 +53,11 @@ TEST_F(FormTest, EachLinkButtonStartsOneOpenerWithItsAddressAndChangesNothing)
 {
     form->show();
     const StandInOpener opener;
+    QStringList commandLines;
+    setShellWatcher([&](const QString &commandLine, int windowStyle) {
+        commandLines << commandLine;
+        EXPECT_EQ(windowStyle, AppWinStyle::vbMinimizedFocus) << commandLine.toStdString();
+    });
     const WindowState before(*form);
     const std::pair<CommandButton *, const char *> links[] = {
         {&form->Command5, "1|http://blog.example.org/"},
@@ -69,6 +74,12 @@ TEST_F(FormTest, EachLinkButtonStartsOneOpenerWithItsAddressAndChangesNothing)
     form->Command5.click();
     expected << expected[0];
     EXPECT_EQ(opener.waitForStarts(expected.size()), expected);
+    setShellWatcher({});
+    // The launcher was handed the file explorer, one space and the address, nothing else.
+    ASSERT_EQ(commandLines.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(commandLines[i].toStdString(),
+                  (QStringLiteral("explorer.exe ") + expected[i].section(QLatin1Char('|'), 1)).toStdString());
 
     EXPECT_TRUE(WindowState(*form) == before);
     EXPECT_TRUE(boxes.isEmpty());

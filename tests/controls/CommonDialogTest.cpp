@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
 #include <ostream>
 #include <vector>
@@ -90,6 +91,16 @@ TEST_F(CommonDialogTest, CancelWithCancelErrorRaises32755AndForgetsTheName)
     dialog.setFileName(QStringLiteral("/pictures/old.jpg"));
     EXPECT_EQ(errorNumberOf([&] { dialog.ShowOpen(); }), ErrorNumber::DialogCancelled);
     EXPECT_TRUE(dialog.FileName().isEmpty());
+
+    // The next dialog still starts in the last folder with the last name.
+    answerWith(CommonDialog::Answer::choose(QStringLiteral("/pictures/grey.bmp")));
+    dialog.ShowSave();
+    answerWith(CommonDialog::Answer::cancel());
+    EXPECT_EQ(errorNumberOf([&] { dialog.ShowSave(); }), ErrorNumber::DialogCancelled);
+    EXPECT_TRUE(dialog.FileName().isEmpty());
+    EXPECT_EQ(errorNumberOf([&] { dialog.ShowSave(); }), ErrorNumber::DialogCancelled);
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.back().fileName, QStringLiteral("/pictures/grey.bmp"));
 }
 
 TEST_F(CommonDialogTest, CancelWithoutCancelErrorReturnsWithNoName)
@@ -123,11 +134,21 @@ TEST_F(CommonDialogTest, NameLongerThanMaxFileSizeIsAnErrorNeverACutName)
     EXPECT_EQ(errorNumberOf([&] { dialog.ShowSave(); }), ErrorNumber::BufferTooSmall);
     EXPECT_TRUE(dialog.FileName().isEmpty());
 
+    // A buffer of the full path limit takes any path of this system: up to PATH_MAX bytes with the final zero.
     dialog.setMaxFileSize(260);
     const QString deep = QStringLiteral("/p/") + QString(300, QChar(0x56FE)) + QStringLiteral(".jpg");
     answerWith(CommonDialog::Answer::choose(deep));
+    dialog.ShowSave();
+    EXPECT_EQ(dialog.FileName(), deep);
+    const QString longest = QStringLiteral("/") + QString(PATH_MAX - 6, QLatin1Char('d')) + QStringLiteral(".jpg");
+    answerWith(CommonDialog::Answer::choose(longest));
+    dialog.ShowSave();
+    EXPECT_EQ(dialog.FileName(), longest);
+    const QString beyond = QStringLiteral("/p/") + QString(1400, QChar(0x56FE)) + QStringLiteral(".jpg");
+    answerWith(CommonDialog::Answer::choose(beyond));
     EXPECT_EQ(errorNumberOf([&] { dialog.ShowSave(); }), ErrorNumber::BufferTooSmall);
     EXPECT_TRUE(dialog.FileName().isEmpty());
+    EXPECT_EQ(dialog.chosenPath(), beyond);
 }
 
 TEST_F(CommonDialogTest, DefaultExtPlainExtensionOrFolderPath)

@@ -1,7 +1,10 @@
 #include "controls/PictureFiles.h"
 #include "controls/RuntimeError.h"
 
+#include "pixels/PictureReader.h"
+
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
@@ -199,6 +202,28 @@ TEST_F(LoadPictureTest, ExifOrientationIsApplied)
     EXPECT_TRUE(near(turned.pixel(12, 28), qRgb(40, 40, 210)));
 }
 
+// The engine's reader tells the size from the headers alone, and holds the picture to the budget it is given.
+TEST_F(LoadPictureTest, ReaderTellsTheSizeFirstAndHoldsItToItsBudget)
+{
+    const QImage image = blockImage(5, 3);
+    const qint64 surfaceBytes = qint64(image.width()) * image.height() * 4;
+    for (const char *format : {"BMP", "JPG"}) {
+        const QString path = write(QStringLiteral("picture.") + QLatin1String(format), encoded(image, format));
+        PictureReader reader(path);
+        const PictureResult<QSize> size = reader.inspect(surfaceBytes);
+        ASSERT_TRUE(size.ok()) << format;
+        EXPECT_EQ(size.value(), image.size()) << format;
+        const PictureResult<QImage> read = reader.read();
+        ASSERT_TRUE(read.ok()) << format;
+        EXPECT_EQ(read.value().size(), image.size()) << format;
+
+        const PictureResult<QSize> refused = PictureReader(path).inspect(surfaceBytes - 1);
+        ASSERT_FALSE(refused.ok()) << format;
+        EXPECT_EQ(refused.failure().kind, PictureError::OutOfMemory) << format;
+        EXPECT_EQ(refused.failure().detail, QDir::toNativeSeparators(path)) << format;
+    }
+}
+
 TEST_F(LoadPictureTest, MissingFileIs53)
 {
     EXPECT_EQ(errorNumberOf(dir.filePath(QStringLiteral("none.jpg"))), ErrorNumber::FileNotFound);
@@ -249,6 +274,34 @@ TEST_F(LoadPictureTest, TruncatedFilesAre481)
               ErrorNumber::InvalidPicture);
 }
 
+// A camera or a download cut off at the very end leaves a JPEG without its end marker, and some writers leave
+// bytes between segments: every pixel is there and must come out as from the tidy file, never half grey. A file
+// that lacks part of a scan is refused.
+TEST_F(LoadPictureTest, UntidyJpegEndingsLoadEveryPixelWhileACutScanIs481)
+{
+    for (const bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive ? "progressive" : "baseline");
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setProgressiveScanWrite(progressive);
+        ASSERT_TRUE(writer.write(blockImage(9, 7)));
+        ASSERT_TRUE(jpeg.endsWith("\xFF\xD9"));
+        const QImage tidy = LoadPicture(write(QStringLiteral("tidy.jpg"), jpeg)).image();
+
+        const QByteArray noEnd = jpeg.chopped(2);
+        const qsizetype afterApp0 = 4 + ((uchar(jpeg[4]) << 8) | uchar(jpeg[5]));
+        const QByteArray stray = jpeg.left(afterApp0) + QByteArray("\0\x01 stray", 8) + jpeg.mid(afterApp0);
+        for (const QByteArray &untidy : {noEnd, noEnd + '\xFF', stray, stray.chopped(2)})
+            EXPECT_EQ(LoadPicture(write(QStringLiteral("untidy.jpg"), untidy)).image(), tidy);
+
+        for (const qsizetype keep : {noEnd.size() - 1, noEnd.size() - 8})
+            EXPECT_EQ(errorNumberOf(write(QStringLiteral("cut.jpg"), noEnd.left(keep))), ErrorNumber::InvalidPicture)
+                << keep << " of " << noEnd.size() << " bytes";
+    }
+}
+
 // Headers that claim far more pixels than the files carry. The loads run in a process of their own whose
 // address space is held to a few hundred megabytes, so an allocation of the claimed size would fail there.
 QByteArray runLengthBitmapClaiming(qint32 width, qint32 height)
@@ -297,8 +350,8 @@ protected:
     }
 };
 
-// Ends the process with 0 when loading `path` raises `expected`; the process's own folder goes with it.
-[[noreturn]] void loadUnderAddressSpaceLimit(QTemporaryDir &folder, const QString &path, int expected)
+// Holds the process to `headroom` bytes of address space beyond what it uses; ends it with 2 when it cannot.
+void limitAddressSpace(QTemporaryDir &folder, qint64 headroom)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     qint64 used = 0;
@@ -307,12 +360,18 @@ protected:
             if (line.startsWith("VmSize:"))
                 used = line.mid(7).trimmed().split(' ').value(0).toLongLong() * 1024;
     }
-    const rlimit limit{rlim_t(used + 600 * 1024 * 1024), rlim_t(used + 600 * 1024 * 1024)};
+    const rlimit limit{rlim_t(used + headroom), rlim_t(used + headroom)};
     if (used <= 0 || ::setrlimit(RLIMIT_AS, &limit) != 0) {
         std::fprintf(stderr, "cannot limit the address space\n");
         folder.remove();
         std::_Exit(2);
     }
+}
+
+// Ends the process with 0 when loading `path` raises `expected`; the process's own folder goes with it.
+[[noreturn]] void loadUnderAddressSpaceLimit(QTemporaryDir &folder, const QString &path, int expected)
+{
+    limitAddressSpace(folder, 600 * 1024 * 1024);
     const int got = errorNumberOf(path);
     std::fprintf(stderr, "error %d\n", got);
     folder.remove();
@@ -329,6 +388,48 @@ TEST_F(LoadPictureDeathTest, PictureLargerThanTheMemoryBudgetIs7)
 
     const QString jpeg = write(QStringLiteral("huge.jpg"), jpegClaiming(65000, 65000));
     EXPECT_EXIT(loadUnderAddressSpaceLimit(dir, jpeg, ErrorNumber::OutOfMemory), ::testing::ExitedWithCode(0), "");
+}
+
+// Loads a picture of `factor` times the most pixels whose surface, four bytes a pixel, fits in the memory
+// budget, in a process held to a modest address space. Ends it with 0 when the load raises `expected` (0: none)
+// and the budget leaves room for the surface held twice at a decolorize, 3 when the budget is out of keeping
+// with the address space, 1 when the load went otherwise.
+[[noreturn]] void loadNearTheBound(QTemporaryDir &folder, const char *format, double factor, int expected)
+{
+    constexpr qint64 Headroom = 256 * 1024 * 1024;
+    limitAddressSpace(folder, Headroom);
+    const qint64 budget = pictureMemoryBudget();
+    const int width = 4096;
+    const int height = int(double(budget / 4) * factor / width);
+    const QString path = folder.filePath(QStringLiteral("near.") + QLatin1String(format));
+    QFile file(path);
+    const QByteArray bytes = QByteArray(format) == "jpg" ? jpegClaiming(width, quint16(height))
+                                                          : runLengthBitmapClaiming(width, height);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        std::_Exit(4);
+    file.close();
+    const int got = errorNumberOf(path);
+    std::fprintf(stderr, "budget %lld for %d x %d: error %d\n", budget, width, height, got);
+    folder.remove();
+    if (budget > Headroom / 2 || budget < Headroom / 4)
+        std::_Exit(3);
+    std::_Exit(got == expected ? 0 : 1);
+}
+
+// Just over the budget's bound a picture is refused before anything is allocated; just under it, it loads.
+TEST_F(LoadPictureDeathTest, TheMemoryBudgetsBoundIsExact)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit this test sets";
+#endif
+    // Qt's readers are loaded first, so that their libraries take no address space between budget and check.
+    ASSERT_EQ(errorNumberOf(write(QStringLiteral("small.jpg"), jpegClaiming(16, 16))), 0);
+    ASSERT_EQ(errorNumberOf(write(QStringLiteral("small.bmp"), runLengthBitmapClaiming(16, 16))), 0);
+    for (const char *format : {"jpg", "bmp"}) {
+        SCOPED_TRACE(format);
+        EXPECT_EXIT(loadNearTheBound(dir, format, 1.01, ErrorNumber::OutOfMemory), ::testing::ExitedWithCode(0), "");
+        EXPECT_EXIT(loadNearTheBound(dir, format, 0.99, 0), ::testing::ExitedWithCode(0), "");
+    }
 }
 
 } // namespace

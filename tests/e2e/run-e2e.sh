@@ -2,6 +2,9 @@
 # Drives the real program on a private X server the way a person would: opens a colour JPEG through the file
 # dialog, decolorizes it, saves it as a bitmap through the save dialog, checks every pixel of the file, then closes
 # the window through the window manager twice, answering No and then Yes.
+# Before that it starts the program with a file, as a file manager's "Open with" does: one that is no picture, then
+# the colour JPEG, which it decolorizes there. Where the accessibility bus works it also reads what a screen reader
+# would: the status line, the roles, the announcement of a new status line and the close question's buttons.
 #
 #   run-e2e.sh --program <kelvo> --pictures <kelvo_e2e_pictures> --work <folder>
 #
@@ -51,13 +54,13 @@ SHORT_WAIT=10
 say() { printf '%s\n' "$*"; }
 step() { printf '== %s\n' "$*"; }
 
-XVFB_PID= WM_PID= KELVO_PID= BUS_PID=
+XVFB_PID= WM_PID= KELVO_PID= BUS_PID= LISTENER_PID=
 cleanup() {
   local pid
-  for pid in "$KELVO_PID" "$WM_PID" "$XVFB_PID" "$BUS_PID"; do
+  for pid in "$LISTENER_PID" "$KELVO_PID" "$WM_PID" "$XVFB_PID" "$BUS_PID"; do
     [ -n "$pid" ] && kill "$pid" 2>/dev/null
   done
-  for pid in "$KELVO_PID" "$WM_PID" "$XVFB_PID" "$BUS_PID"; do
+  for pid in "$LISTENER_PID" "$KELVO_PID" "$WM_PID" "$XVFB_PID" "$BUS_PID"; do
     [ -n "$pid" ] && wait "$pid" 2>/dev/null
   done
   return 0
@@ -167,6 +170,62 @@ expect_status() {
   esac
 }
 
+# expect_frame_with_status_bar: a screen reader sees the window as a frame and finds its status bar.
+expect_frame_with_status_bar() {
+  [ "$A11Y" = on ] || return 0
+  local answer rc
+  answer=$(timeout $((SHORT_WAIT + 5)) /usr/bin/python3 "$HERE/status_text.py" roles kelvo "$SHORT_WAIT" 2>&1)
+  rc=$?
+  case $rc in
+    0) say "roles: a frame holding a status bar of labels" ;;
+    1) fail "the window's roles are not a frame with a status bar: $answer" ;;
+    *) say "roles are not read: $(tail -n 1 <<<"$answer") (status $rc)" ;;
+  esac
+}
+
+# listen_for_status <text>: starts listening for the event that announces <text> as a label's new name.
+listen_for_status() {
+  LISTENER_PID=
+  [ "$A11Y" = on ] || return 0
+  rm -f "$WORK/listener.out"
+  timeout $((SHORT_WAIT + 10)) /usr/bin/python3 "$HERE/status_text.py" name-change kelvo "$1" "$SHORT_WAIT" \
+    >"$WORK/listener.out" 2>&1 &
+  LISTENER_PID=$!
+  listening() { grep -q '^listening' "$WORK/listener.out" 2>/dev/null || ! kill -0 "$LISTENER_PID" 2>/dev/null; }
+  wait_until "$SHORT_WAIT" listening
+  sleep 1 # the registry tells the program of the new listener on its own time
+}
+
+# expect_announced <text>: the listener heard <text>.
+expect_announced() {
+  [ -n "$LISTENER_PID" ] || return 0
+  wait "$LISTENER_PID"
+  local rc=$?
+  LISTENER_PID=
+  case $rc in
+    0) say "announced: $1" ;;
+    1) fail "no name-change event announced \"$1\": $(tail -n 1 "$WORK/listener.out")" ;;
+    *) say "events are not heard: $(tail -n 1 "$WORK/listener.out") (status $rc)" ;;
+  esac
+}
+
+# expect_buttons <window name> <first words…>: the window's push buttons begin with these words, in any order.
+expect_buttons() {
+  [ "$A11Y" = on ] || return 0
+  local window=$1 answer rc word
+  shift
+  answer=$(timeout $((SHORT_WAIT + 5)) /usr/bin/python3 "$HERE/status_text.py" buttons kelvo "$window" "$SHORT_WAIT" 2>&1)
+  rc=$?
+  case $rc in
+    0) for word in "$@"; do
+         grep -q "^$word" <<<"$answer" || fail "no button of $window reads $word…; buttons: $(tr '\n' ' ' <<<"$answer")"
+       done
+       say "buttons of $window: $(tr '\n' ' ' <<<"$answer")" ;;
+    1) fail "the buttons of $window cannot be found: $answer" ;;
+    *) say "buttons are not read: $(tail -n 1 <<<"$answer") (status $rc)" ;;
+  esac
+}
+
 # --- Screenshots ----------------------------------------------------------------------------------------------
 
 # screen_settled: two captures a little apart are the same, so nothing is still being drawn.
@@ -197,6 +256,26 @@ shoot_window() {
     fail "cannot write the screenshot $1"
   rm -f "$WORK/screen.xwd" "$WORK/screen.next.xwd"
   say "screenshot: $1"
+}
+
+# --- Starting with a file, as "Open with" in a file manager does ------------------------------------------------
+
+LOAD_FAILED_STATUS='图片加载失败!请先选择要去色变为黑白的图片!'
+
+# start_with <file>: starts the program with the file as its one argument and waits for the window.
+start_with() {
+  "$PROGRAM" "$1" >"$WORK/kelvo.log" 2>&1 &
+  KELVO_PID=$!
+  MAIN_WINDOW=$(window_with_title "$MAIN_TITLE")
+  [ -n "$MAIN_WINDOW" ] || fail "the main window did not appear within ${WINDOW_WAIT}s when started with $1"
+}
+
+# stop_program: ends the program at once, without the close question.
+stop_program() {
+  kill "$KELVO_PID" 2>/dev/null
+  wait "$KELVO_PID" 2>/dev/null
+  KELVO_PID=
+  wait_until "$SHORT_WAIT" no_window_with_title "$MAIN_TITLE" || fail "the window stayed after the program was ended"
 }
 
 # --- The run --------------------------------------------------------------------------------------------------
@@ -250,12 +329,30 @@ RESULT=$WORK/files/grey-result.bmp
 # An odd width, so that the bitmap's rows need padding.
 "$PICTURES" make-source "$SOURCE" 173 97 || fail "cannot make the source picture"
 
+step "starting $PROGRAM with a file that is no picture"
+BROKEN=$WORK/files/broken.jpg
+printf 'not a picture\n' >"$BROKEN"
+start_with "$BROKEN"
+expect_status "$LOAD_FAILED_STATUS"
+program_running || fail "the program ended after a file it cannot load"
+[ -n "$(window_with_title "$MAIN_TITLE" "$SHORT_WAIT")" ] || fail "the window went away after a file it cannot load"
+stop_program
+
+step "starting $PROGRAM with $SOURCE"
+start_with "$SOURCE"
+expect_status "$LOADED_STATUS"
+click_button "${DECOLOR_AT[@]}"
+expect_status "$GREY_STATUS"
+shoot_window "$WORK/window-decolorized.png"
+stop_program
+
 step "starting $PROGRAM"
 "$PROGRAM" >"$WORK/kelvo.log" 2>&1 &
 KELVO_PID=$!
 MAIN_WINDOW=$(window_with_title "$MAIN_TITLE")
 [ -n "$MAIN_WINDOW" ] || fail "the main window did not appear within ${WINDOW_WAIT}s"
 expect_status "$FIRST_STATUS"
+expect_frame_with_status_bar
 shoot_window "$WORK/window-start.png"
 
 step "浏览: opening $SOURCE"
@@ -264,7 +361,9 @@ answer_file_dialog "$OPEN_TITLE" "$SOURCE"
 expect_status "$LOADED_STATUS"
 
 step "去色"
+listen_for_status "$GREY_STATUS"
 click_button "${DECOLOR_AT[@]}"
+expect_announced "$GREY_STATUS"
 expect_status "$GREY_STATUS"
 
 step "保存: saving $RESULT"
@@ -283,6 +382,8 @@ activate "$MAIN_WINDOW"
 xdotool key --clearmodifiers alt+F4
 QUIT_BOX=$(window_with_title "$QUIT_TITLE" "$SHORT_WAIT")
 [ -n "$QUIT_BOX" ] || fail "no close question appeared after Alt+F4"
+# The program puts itself in simplified Chinese, whatever the locale it is started in (C.UTF-8 here).
+expect_buttons "QuenOvrel提示" 是 否
 activate "$QUIT_BOX"
 xdotool key --clearmodifiers alt+n
 wait_until "$SHORT_WAIT" no_window_with_title "$QUIT_TITLE" || fail "the close question stayed after No"

@@ -1,4 +1,4 @@
-#include "picture/GreyRule.h"
+#include "tests/greyrule/GreyRule.h"
 
 #include <gtest/gtest.h>
 

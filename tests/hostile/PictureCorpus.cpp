@@ -1,5 +1,7 @@
 #include "PictureCorpus.h"
 
+#include "pixels/LittleEndian.h"
+
 #include <QBuffer>
 #include <QImageWriter>
 #include <QtEndian>
@@ -20,13 +22,12 @@ int bandOf(int y, int height)
 
 void put16(QByteArray &to, quint16 value)
 {
-    to.append(char(value & 0xFF)).append(char(value >> 8));
+    appendLittleEndian(to, value, 2);
 }
 
 void put32(QByteArray &to, quint32 value)
 {
-    put16(to, quint16(value & 0xFFFF));
-    put16(to, quint16(value >> 16));
+    appendLittleEndian(to, value, 4);
 }
 
 void padRow(QByteArray &row)
@@ -111,6 +112,34 @@ QByteArray masks565()
     return masks;
 }
 
+QByteArray masks888()
+{
+    QByteArray masks;
+    put32(masks, 0xFF0000);
+    put32(masks, 0x00FF00);
+    put32(masks, 0x0000FF);
+    return masks;
+}
+
+// The same bitmap with its 40-byte header widened to `headerSize`, 108 (version 4) or 124 (version 5), as
+// many editors write them: the colour masks that follow a 40-byte header become the header's own mask
+// fields, the alpha mask stays 0 and the colour space is sRGB.
+QByteArray withWiderHeader(const QByteArray &plain, quint32 headerSize)
+{
+    constexpr qsizetype InfoEnd = 14 + 40;
+    const bool bitFields = qFromLittleEndian<quint32>(plain.constData() + 30) == 3;
+    QByteArray header = plain.left(InfoEnd) + (bitFields ? plain.mid(InfoEnd, 12) : QByteArray(12, '\0'));
+    put32(header, 0);          // alpha mask
+    put32(header, 0x73524742); // 'sRGB'
+    header = header.leftJustified(14 + headerSize, '\0');
+    QByteArray wider = header + plain.mid(InfoEnd + (bitFields ? 12 : 0));
+    const qint64 growth = wider.size() - plain.size();
+    qToLittleEndian<quint32>(quint32(wider.size()), wider.data() + 2);
+    qToLittleEndian<quint32>(quint32(qFromLittleEndian<quint32>(plain.constData() + 10) + growth), wider.data() + 10);
+    qToLittleEndian<quint32>(headerSize, wider.data() + 14);
+    return wider;
+}
+
 Sample good(const QString &name, const QString &suffix, const QByteArray &bytes, QSize size, bool lossless = true)
 {
     return {name, suffix, bytes, size, lossless};
@@ -155,8 +184,7 @@ QList<Sample> badJpegs()
     } cuts[] = {{"after-1-byte", 1},     {"after-start-marker", 2}, {"inside-marker", 3},
                 {"inside-app0", app0 + 7}, {"inside-dqt", dqt + 20},  {"inside-frame-header", sof + 8},
                 {"inside-dht", dht + 10},  {"inside-scan-header", sos + 6}, {"at-scan-start", scan},
-                {"mid-scan", (scan + jpeg.size()) / 2}, {"before-end-marker", jpeg.size() - 2},
-                {"inside-end-marker", jpeg.size() - 1}};
+                {"mid-scan", (scan + jpeg.size()) / 2}, {"in-the-last-scan-byte", jpeg.size() - 3}};
     for (const auto &cut : cuts)
         samples << bad(QStringLiteral("jpeg-cut-") + QLatin1String(cut.where), jpg, jpeg.left(cut.at));
 
@@ -177,8 +205,6 @@ QList<Sample> badJpegs()
     samples << bad(QStringLiteral("jpeg-quantisation-index-9"), jpg, patched(jpeg, dqt + 4, {0x09}));
     samples << bad(QStringLiteral("jpeg-quantisation-16-bit-in-short-segment"), jpg, patched(jpeg, dqt + 4, {0x10}));
     samples << bad(QStringLiteral("jpeg-quantisation-length-0"), jpg, patched(jpeg, dqt + 2, {0x00, 0x00}));
-    samples << bad(QStringLiteral("jpeg-without-end-marker-but-padded"), jpg,
-                   jpeg.left(jpeg.size() - 2) + QByteArray(64, '\0'));
     // A progressive decoder walks the whole frame once per scan.
     const QByteArray progressive = jpegOf(bandedImage(32, 24), true);
     const qsizetype lastScan = progressive.lastIndexOf("\xFF\xDA");
@@ -396,6 +422,12 @@ QList<Sample> goodPictures()
     samples << good(QStringLiteral("jpeg-grey"), jpg, jpegOf(bigger.convertToFormat(QImage::Format_Grayscale8)),
                     bigger.size(), false);
     samples << good(QStringLiteral("jpeg-named-bmp"), bmp, jpegOf(bigger), bigger.size(), false);
+    // Cut off at the very end, as cameras and downloads leave them: every scan is whole.
+    samples << good(QStringLiteral("jpeg-without-end-marker"), jpg, jpegOf(bigger).chopped(2), bigger.size(), false);
+    samples << good(QStringLiteral("jpeg-without-end-marker-but-padded"), jpg,
+                    jpegOf(bigger).chopped(2) + QByteArray(64, '\0'), bigger.size(), false);
+    samples << good(QStringLiteral("jpeg-cut-inside-end-marker"), jpg, jpegOf(bigger, true).chopped(1), bigger.size(),
+                    false);
     samples << good(QStringLiteral("bmp-24-bottom-up"), bmp, bmp24Of(image), size);
     samples << good(QStringLiteral("bmp-24-top-down"), bmp, bmp24Of(image, true), size);
     samples << good(QStringLiteral("bmp-named-jpg"), jpg, bmp24Of(image), size);
@@ -407,6 +439,14 @@ QList<Sample> goodPictures()
     s.masks = masks565();
     s.pixels = rows16(image);
     samples << good(QStringLiteral("bmp-16-bit-fields"), bmp, buildBmp(s), size, false); // five bits a channel
+    s = recipe(32, 3);
+    s.masks = masks888();
+    s.pixels = rows32(image);
+    for (const quint32 headerSize : {108u, 124u}) {
+        const QString version = headerSize == 108 ? QStringLiteral("bmp-v4") : QStringLiteral("bmp-v5");
+        samples << good(version, bmp, withWiderHeader(bmp24Of(image), headerSize), size);
+        samples << good(version + QStringLiteral("-bit-fields"), bmp, withWiderHeader(buildBmp(s), headerSize), size);
+    }
     s = recipe(8, 0);
     s.colorsUsed = 4;
     s.palette = bandPalette();

@@ -128,6 +128,8 @@ TEST_F(SaveFault, AFolderWithoutWritePermissionKeepsItsFile)
 {
     const QString target = m_folder + QStringLiteral("/grey.bmp");
     writeFile(target, EarlierBytes);
+    // Neither the folder nor the file takes a write.
+    ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadOther));
     // Readable and searchable by all, writable by its owner only.
     ASSERT_TRUE(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                                         | QFile::ReadOther | QFile::ExeOther));
@@ -137,6 +139,39 @@ TEST_F(SaveFault, AFolderWithoutWritePermissionKeepsItsFile)
     expectFaultHandled("folder without write permission", runInChild([&] { return faultProblems(target); },
                                                                       asOrdinaryUser()));
     EXPECT_EQ(readFile(target), EarlierBytes);
+    QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(SaveFault, AWritableFileInAFolderWithoutWritePermissionIsOverwrittenInPlace)
+{
+    const QString target = m_folder + QStringLiteral("/shared.bmp");
+    writeFile(target, EarlierBytes);
+    // The file takes a write from anyone; the folder takes no new file from the child.
+    ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther
+                                                  | QFile::WriteOther));
+    ASSERT_TRUE(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                        | QFile::ReadOther | QFile::ExeOther));
+    ASSERT_TRUE(QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther
+                                                    | QFile::ExeOther));
+    const QStringList before = entries(m_folder);
+
+    // Even written in place, a save that fails half way says so.
+    ChildLimits smallFile = asOrdinaryUser();
+    smallFile.fileSizeLimit = 16 * 1024;
+    expectFaultHandled("in place, file size limit",
+                       runInChild([&] { return faultProblems(target).replace(" the earlier file changed", ""); },
+                                  smallFile));
+
+    const bool tried = expectFaultHandled("in place", runInChild([&]() -> QByteArray {
+        save(target);
+        if (status() != StatusText::SavedTo + target)
+            return "status \"" + status().toUtf8() + '"';
+        return QImage(target).size() == QSize(300, 200) ? QByteArray() : "the file is not the picture";
+    }, asOrdinaryUser()));
+    EXPECT_EQ(entries(m_folder), before);
+    if (tried) {
+        EXPECT_EQ(QImage(target).size(), QSize(300, 200));
+    }
     QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 

@@ -7,7 +7,7 @@
 
 namespace {
 
-const QString EntryPath = QStringLiteral(KELVO_RESOURCES_DIR "/kelvo.desktop");
+const QString EntryPath = QStringLiteral(KELVO_RESOURCES_DIR "/org.example.kelvo.desktop");
 
 // Keys of the [Desktop Entry] group; a key given twice is recorded as empty so the test notices.
 QMap<QString, QString> desktopEntry()
@@ -54,7 +54,7 @@ TEST(DesktopEntry, LaunchesKelvoFromTheGraphicsMenu)
     EXPECT_EQ(keys.value("Type"), "Application");
     EXPECT_EQ(keys.value("Name"), QStringLiteral("Kelvo 图片去色"));
     EXPECT_EQ(keys.value("Name[zh_CN]"), QStringLiteral("Kelvo.图片去色黑白工具"));
-    EXPECT_EQ(keys.value("Exec"), "kelvo");
+    EXPECT_EQ(keys.value("Exec"), "kelvo %f");
     EXPECT_EQ(keys.value("Icon"), "kelvo");
     EXPECT_EQ(keys.value("Terminal"), "false");
     EXPECT_EQ(keys.value("Categories"), "Graphics;2DGraphics;RasterGraphics;");

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLibrary>
 #include <QMainWindow>
@@ -114,6 +115,58 @@ TEST_F(SkinAttach, WidgetsThatAlreadyExistTakeTheSkin)
     EXPECT_EQ(pixel(*button, 5, 16), skin.buttonBackground);
     EXPECT_EQ(pixel(*disabled, 5, 16), skin.buttonDisabledBackground);
     EXPECT_EQ(pixel(*panel, 2, 2), skin.statusBackground);
+}
+
+TEST_F(SkinAttach, EveryPaletteRoleTakesTheColourOfItsSkinField)
+{
+    // A skin whose every field has a colour of its own, so that a role painted from the wrong field shows.
+    QByteArray file("kelvo-skin 1\n");
+    QHash<QByteArray, QColor> colours;
+    for (const SkinKey &key : skinKeys()) {
+        const QColor colour(0x10 + 9 * int(colours.size()), 0xC0 - 5 * int(colours.size()), 0x37);
+        colours.insert(key.name, colour);
+        file += QByteArray(key.name) + " = " + colour.name().toLatin1() + '\n';
+    }
+    ASSERT_EQ(attach(write(QStringLiteral("distinct.she"), file)), 0);
+
+    // What each field of a skin file colours: enabled controls, disabled ones, or both.
+    enum Groups { Enabled, Disabled, Both };
+    const struct {
+        const char *field;
+        QPalette::ColorRole role;
+        Groups groups;
+    } roles[] = {
+        {"window.background", QPalette::Window, Both},
+        {"window.background", QPalette::Button, Both},
+        {"window.text", QPalette::WindowText, Enabled},
+        {"window.text", QPalette::ButtonText, Enabled},
+        {"disabled.text", QPalette::WindowText, Disabled},
+        {"disabled.text", QPalette::ButtonText, Disabled},
+        {"disabled.text", QPalette::Text, Disabled},
+        {"disabled.text", QPalette::PlaceholderText, Both},
+        {"input.background", QPalette::Base, Both},
+        {"input.background", QPalette::ToolTipBase, Both},
+        {"input.text", QPalette::Text, Enabled},
+        {"input.text", QPalette::ToolTipText, Both},
+        {"highlight", QPalette::Highlight, Both},
+        {"highlight", QPalette::Link, Both},
+        {"highlight", QPalette::LinkVisited, Both},
+        {"highlight.text", QPalette::HighlightedText, Both},
+        {"highlight.text", QPalette::BrightText, Both},
+        {"frame.background", QPalette::AlternateBase, Both},
+    };
+    const QPalette palette = QApplication::palette();
+    for (const auto &r : roles) {
+        ASSERT_TRUE(colours.contains(r.field)) << r.field;
+        QList<QPalette::ColorGroup> groups;
+        if (r.groups != Disabled)
+            groups << QPalette::Active << QPalette::Inactive;
+        if (r.groups != Enabled)
+            groups << QPalette::Disabled;
+        for (const QPalette::ColorGroup group : groups)
+            EXPECT_EQ(palette.color(group, r.role).name(), colours[r.field].name())
+                << r.field << " should colour role " << int(r.role) << " in group " << int(group);
+    }
 }
 
 TEST_F(SkinAttach, BadSkinsFailWithTheirCodeAndChangeNothing)

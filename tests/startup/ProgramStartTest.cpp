@@ -104,7 +104,8 @@ protected:
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 
-    void startProgram()
+    void startProgram(const QStringList &arguments = {},
+                      QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DISPLAY"), s_display);
@@ -113,8 +114,8 @@ protected:
         environment.remove(QStringLiteral("LD_LIBRARY_PATH"));
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(folder.path());
-        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        program.start(folder.filePath(QFileInfo(ProgramFile).fileName()), {});
+        program.setProcessChannelMode(channels);
+        program.start(folder.filePath(QFileInfo(ProgramFile).fileName()), arguments);
         ASSERT_TRUE(program.waitForStarted(10000));
     }
 
@@ -212,6 +213,25 @@ TEST_F(ProgramStartTest, WithoutTheSkinLibraryReportsAndEndsBeforeTheWindowShows
     ASSERT_TRUE(program.waitForFinished(StartTimeoutMs)) << "the program went on after the error box";
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_NE(program.exitCode(), 0);
+}
+
+// Opening the picture named at start is the end-to-end test's; here, what comes before the window.
+TEST_F(ProgramStartTest, ASecondFileOrAnUnknownOptionIsRefusedBeforeAnyWindow)
+{
+    provide(true, true);
+    const QList<QStringList> refused = {{QStringLiteral("a.jpg"), QStringLiteral("b.jpg")},
+                                        {QStringLiteral("--zoom"), QStringLiteral("a.jpg")}};
+    for (const QStringList &arguments : refused) {
+        startProgram(arguments, QProcess::SeparateChannels);
+        ASSERT_TRUE(program.waitForFinished(StartTimeoutMs)) << qPrintable(arguments.join(u' '));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 2) << qPrintable(arguments.join(u' '));
+        EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError()).contains(QStringLiteral("用法: kelvo [图片文件]")));
+    }
+
+    // The toolkit's own options are its, and after "--" a name that begins with "-" is a file.
+    startProgram({QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("--"), QStringLiteral("-a.jpg")});
+    EXPECT_TRUE(hasCaption(waitForWindows(hasCaption))) << "the window did not come up";
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 // The row kernel and the surface walk against the plain per-pixel grey rule.
 
 #include "controls/Gdi.h"
-#include "picture/DecolorizeKernel.h"
+#include "pixels/DecolorizeKernel.h"
 #include "picture/DecolorizeWalk.h"
-#include "picture/GreyRule.h"
+#include "tests/greyrule/GreyRule.h"
 
 #include <QImage>
 #include <QRandomGenerator>

@@ -3,8 +3,10 @@
 #include "WorkflowFixture.h"
 
 #include "controls/Gdi.h"
-#include "picture/GreyRule.h"
+#include "tests/greyrule/GreyRule.h"
 #include "picture/StatusTexts.h"
+
+#include <QTest>
 
 namespace {
 
@@ -35,7 +37,7 @@ TEST_F(WorkflowTest, DecolorizeTurnsEveryPixelToTheRulesGrey)
 
     decolorize();
 
-    EXPECT_EQ(status(), StatusText::Decolorized);
+    EXPECT_EQ(status(), QStringLiteral("图片去色成功!请点击保存本图片!"));
     EXPECT_TRUE(form->Command3.isEnabled());
     EXPECT_EQ(surfaceColours(form->Picture1), greyOf(colourValues(pattern)));
     // The surface became a new picture object, shown by the preview too.
@@ -46,6 +48,7 @@ TEST_F(WorkflowTest, DecolorizeTurnsEveryPixelToTheRulesGrey)
     EXPECT_TRUE(form->Image1.Picture() == grey);
     EXPECT_EQ(colourValues(grey.image()), greyOf(colourValues(pattern)));
     EXPECT_FALSE(form->Image1.shownImage().isNull());
+    EXPECT_TRUE(form->Image1.shownImage().allGray()) << "the preview still shows the colour picture";
     // The picture that was loaded is a picture object of its own: the walk did not paint over it.
     EXPECT_EQ(colourValues(loaded.image()), colourValues(pattern));
     EXPECT_TRUE(messageBoxes.isEmpty());
@@ -94,6 +97,39 @@ TEST_F(WorkflowTest, SecondDecolorizeKeepsThePixelsAndTakesANewPicture)
     EXPECT_TRUE(form->Image1.Picture() == second);
     EXPECT_EQ(status(), StatusText::Decolorized);
     EXPECT_TRUE(form->Command3.isEnabled());
+}
+
+// The first text the status line shows on the screen from the moment it is watched.
+class FirstPaintedText : public QObject
+{
+public:
+    explicit FirstPaintedText(StatusPanel &panel)
+        : m_panel(panel)
+    {
+        panel.installEventFilter(this);
+    }
+    QString text;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && text.isNull())
+            text = m_panel.Text();
+        return false;
+    }
+
+private:
+    StatusPanel &m_panel;
+};
+
+TEST_F(WorkflowTest, TheWaitTextIsOnTheScreenWhileTheWalkHoldsTheWindow)
+{
+    open(writePicture(path("colour.bmp"), colourPattern(30, 20)));
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    const FirstPaintedText painted(form->St1.Panels(2));
+    decolorize();
+    EXPECT_EQ(painted.text, QStringLiteral("程序正在进行处理...请您稍等..."));
 }
 
 TEST_F(WorkflowTest, SaveButtonStaysEnabledWhateverFollows)

@@ -3,7 +3,7 @@
 #include "WorkflowFixture.h"
 
 #include "controls/Gdi.h"
-#include "picture/GreyRule.h"
+#include "tests/greyrule/GreyRule.h"
 #include "picture/StatusTexts.h"
 
 #include <QFile>

@@ -5,13 +5,14 @@
 
 #include "controls/App.h"
 #include "controls/PictureFiles.h"
-#include "picture/GreyRule.h"
+#include "tests/greyrule/GreyRule.h"
 #include "picture/StatusTexts.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <climits>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -52,7 +53,7 @@ TEST_F(SaveTest, SavesTheGreyPictureAsA24BitBitmapBitForBit)
     const QString target = path("grey.bmp");
     save(target);
 
-    EXPECT_EQ(status(), StatusText::SavedTo + target);
+    EXPECT_EQ(status(), QStringLiteral("保存成功!路径:") + target);
     ASSERT_EQ(dialogRequests.size(), 2);
     const CommonDialog::Request &request = dialogRequests[1];
     EXPECT_EQ(request.kind, CommonDialog::Kind::Save);
@@ -125,7 +126,7 @@ TEST_F(SaveTest, ACancelledDialogWritesNothing)
     answerDialogs({cancel()});
     form->Command3.click();
 
-    EXPECT_EQ(status(), StatusText::SaveCancelled);
+    EXPECT_EQ(status(), QStringLiteral("您取消了保存图片文件!"));
     EXPECT_TRUE(form->CommonDialog2.FileName().isEmpty());
     EXPECT_TRUE(form->CommonDialog2.CancelError());
     EXPECT_EQ(folderEntries(), before);
@@ -211,6 +212,29 @@ TEST_F(SaveTest, AFailedWriteIsReportedAndLeavesNothingBehind)
     EXPECT_EQ(status(), StatusText::SaveFailedAt + tooLong);
     EXPECT_EQ(folderEntries(), before);
     EXPECT_TRUE(messageBoxes.isEmpty());
+
+    // Longer than any path of this system: the dialog cannot hand it over, yet the text names it.
+    form->CommonDialog2.setMaxFileSize(260);
+    const QString beyondPathMax = path(QString(PATH_MAX, QLatin1Char('y')) + QStringLiteral(".bmp"));
+    save(beyondPathMax);
+    EXPECT_EQ(status(), StatusText::SaveFailedAt + beyondPathMax);
+    EXPECT_EQ(folderEntries(), before);
+}
+
+TEST_F(SaveTest, AFolderDeeperThanTheOldPathLimitOpensAndSaves)
+{
+    QString deep = folder();
+    while (deep.size() <= 2 * 260)
+        deep += QStringLiteral("/一个很深的文件夹") + QString(40, QLatin1Char('d'));
+    ASSERT_TRUE(QDir().mkpath(deep));
+    const QString colour = writePicture(deep + QStringLiteral("/colour.bmp"), colourPattern(29, 18));
+    open(colour);
+    EXPECT_EQ(status(), StatusText::Loaded);
+    decolorize();
+    const QString target = deep + QStringLiteral("/grey.bmp");
+    save(target);
+    EXPECT_EQ(status(), StatusText::SavedTo + target);
+    EXPECT_EQ(colourValues(QImage(target)), surfaceColours(form->Picture1));
 }
 
 TEST_F(SaveTest, AFullDiskKeepsTheFileThatStoodThere)
@@ -260,6 +284,8 @@ TEST_F(SaveTest, AFolderThatCannotBeWrittenKeepsItsFile)
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write(QByteArray("an earlier file"));
     existing.close();
+    // Neither the folder nor the file takes a write; a writable file would be overwritten in place.
+    ASSERT_TRUE(QFile::setPermissions(target, QFileDevice::ReadOwner));
     ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
 
     save(target);

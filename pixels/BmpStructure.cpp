@@ -4,9 +4,9 @@
 
 namespace {
 
-constexpr qint64 FileHeaderSize = 14;
-constexpr quint32 CoreHeaderSize = 12; // the old OS/2 header: 16-bit sizes, three-byte palette entries
-constexpr quint32 InfoHeaderSize = 40;
+constexpr qint64 FileHeaderSize = BmpFileHeaderSize;
+constexpr quint32 CoreHeaderSize = BmpCoreHeaderSize; // the old OS/2 header: three-byte palette entries
+constexpr quint32 InfoHeaderSize = BmpInfoHeaderSize;
 constexpr quint32 LargestHeaderSize = 124;
 
 using enum BmpLayout::Compression;
@@ -96,32 +96,33 @@ std::optional<BmpLayout> readBmpHeaders(QByteArrayView head, qint64 fileSize)
     const Bytes bytes(head);
     if (!bytes.has(0, FileHeaderSize + 4) || bytes.u8(0) != 'B' || bytes.u8(1) != 'M')
         return std::nullopt;
-    const quint32 headerSize = bytes.u32(14);
+    const quint32 headerSize = bytes.u32(BmpField::HeaderSize);
     if (headerSize != CoreHeaderSize && (headerSize < InfoHeaderSize || headerSize > LargestHeaderSize))
         return std::nullopt;
     if (!bytes.has(FileHeaderSize, headerSize))
         return std::nullopt;
 
     BmpLayout layout;
-    layout.pixelOffset = bytes.u32(10);
+    layout.pixelOffset = bytes.u32(BmpField::PixelOffset);
+    layout.headerSize = headerSize;
     qint64 width;
     qint64 height;
     int planes;
     quint32 colorsUsed = 0;
     int paletteEntrySize = 4;
     if (headerSize == CoreHeaderSize) {
-        width = bytes.u16(18);
-        height = bytes.u16(20);
-        planes = bytes.u16(22);
-        layout.bitCount = bytes.u16(24);
+        width = bytes.u16(BmpField::CoreWidth);
+        height = bytes.u16(BmpField::CoreHeight);
+        planes = bytes.u16(BmpField::CorePlanes);
+        layout.bitCount = bytes.u16(BmpField::CoreBitCount);
         paletteEntrySize = 3;
     } else {
-        width = qint32(bytes.u32(18));
-        height = qint32(bytes.u32(22));
-        planes = bytes.u16(26);
-        layout.bitCount = bytes.u16(28);
-        layout.compression = bytes.u32(30);
-        colorsUsed = bytes.u32(46);
+        width = qint32(bytes.u32(BmpField::Width));
+        height = qint32(bytes.u32(BmpField::Height));
+        planes = bytes.u16(BmpField::Planes);
+        layout.bitCount = bytes.u16(BmpField::BitCount);
+        layout.compression = bytes.u32(BmpField::Compression);
+        colorsUsed = bytes.u32(BmpField::ColorsUsed);
     }
     layout.topDown = height < 0;
     height = qAbs(height);

@@ -7,6 +7,7 @@
 struct JpegLayout
 {
     // The stream runs from its start-of-image marker through every segment and scan to an end-of-image marker.
+    // Bytes between segments do not count against it; decoders pass over them.
     bool complete = false;
     // From the first frame header; empty when there is none.
     QSize frameSize;
@@ -14,7 +15,8 @@ struct JpegLayout
     qint64 codedUnits = 0;
     // Arithmetic coding can spend less than a bit on a block, so it gives no lower bound on the data.
     bool arithmetic = false;
-    // Bytes of entropy-coded data in all scans together, and how many scans there are.
+    // Bytes of entropy-coded data in all scans together, and how many scans there are, a scan that runs to the
+    // end of the stream included.
     qint64 scanBytes = 0;
     int scans = 0;
 };
@@ -25,8 +27,8 @@ inline constexpr int MaxJpegScans = 500;
 
 JpegLayout readJpegLayout(QByteArrayView bytes);
 
-// Whether the stream is whole. A decoder quietly fills a cut-off picture with grey; this tells such a file
-// from a whole one.
+// Whether the stream is whole, its end marker included. A decoder quietly fills a cut-off picture with grey;
+// a stream without its end marker may still hold every scan whole (jpegScansAreWhole tells).
 bool jpegIsComplete(QByteArrayView bytes);
 
 // Whether the scans hold enough data to code every block of the frame they claim. A Huffman code is at least

@@ -2,19 +2,12 @@
 
 #include "controls/RuntimeError.h"
 
+#include "pixels/GreyRule.h"
+
 #include <QtGlobal>
 
-// The grey level of a colour value (red in bits 0-7, green in 8-15, blue in 16-23): the BT.601 luma weights
-// in 15-bit fixed point. Blue is 3735 rather than the rounded 3736 so that the weights add up to exactly
-// 32768, and a colour whose three channels are equal keeps its value.
-namespace GreyWeights {
-inline constexpr qint32 Red = 9798;
-inline constexpr qint32 Green = 19235;
-inline constexpr qint32 Blue = 3735;
-inline constexpr qint32 Divisor = 32768;
-static_assert(Red + Green + Blue == Divisor);
-} // namespace GreyWeights
-
+// The grey level of a colour value (red in bits 0-7, green in 8-15, blue in 16-23), worked out as the toolkit
+// would: the rule's weights, every product and sum overflow-tested.
 // `/` truncates toward zero, as the toolkit's integer division does, so negative colour values split
 // differently from a plain shift.
 constexpr qint32 GetRed(qint32 col)

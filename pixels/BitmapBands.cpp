@@ -1,5 +1,7 @@
 #include "BitmapBands.h"
 
+#include "LittleEndian.h"
+
 #include <QIODevice>
 #include <QImageReader>
 
@@ -7,33 +9,18 @@
 
 namespace {
 
-constexpr qint64 FileSizeAt = 2;
-constexpr qint64 PixelOffsetAt = 10;
-constexpr qint64 HeaderSizeAt = 14;
-constexpr qint64 CoreHeightAt = 20;
-constexpr qint64 InfoHeightAt = 22;
-constexpr qint64 ImageSizeAt = 34;
-constexpr quint32 CoreHeaderSize = 12;
-
-void putLittleEndian(QByteArray &bytes, qint64 at, quint32 value, int width)
-{
-    for (int i = 0; i < width; ++i)
-        bytes[at + i] = char(value >> (8 * i));
-}
-
 // The file's own headers, colour masks and palette, made to describe a bitmap of `rows` rows whose pixels
 // follow at once.
 QByteArray bandHeaders(const QByteArray &head, const BmpLayout &layout, int rows, qint64 pixelBytes)
 {
     QByteArray band = head.left(layout.headersEnd);
-    putLittleEndian(band, FileSizeAt, quint32(band.size() + pixelBytes), 4);
-    putLittleEndian(band, PixelOffsetAt, quint32(band.size()), 4);
-    const quint32 headerSize = quint32(uchar(band[HeaderSizeAt])) | quint32(uchar(band[HeaderSizeAt + 1])) << 8;
-    if (headerSize == CoreHeaderSize) {
-        putLittleEndian(band, CoreHeightAt, quint32(rows), 2);
+    putLittleEndian(band, BmpField::FileSize, quint32(band.size() + pixelBytes), 4);
+    putLittleEndian(band, BmpField::PixelOffset, quint32(band.size()), 4);
+    if (layout.headerSize == BmpCoreHeaderSize) {
+        putLittleEndian(band, BmpField::CoreHeight, quint32(rows), 2);
     } else {
-        putLittleEndian(band, InfoHeightAt, quint32(layout.topDown ? -rows : rows), 4);
-        putLittleEndian(band, ImageSizeAt, quint32(pixelBytes), 4);
+        putLittleEndian(band, BmpField::Height, quint32(layout.topDown ? -rows : rows), 4);
+        putLittleEndian(band, BmpField::ImageSize, quint32(pixelBytes), 4);
     }
     return band;
 }

@@ -6,14 +6,18 @@
 // picked at the first call.
 //
 // The vector versions compute the grey rule exactly, at twice its scale, with two 16-bit multiply-adds a
-// pixel: a pixel 0xAARRGGBB gives the 16-bit pairs (blue, red) and (green, green), weighted (7470, 19596)
-// and (19235, 19235). The doubled sum holds the grey in its third byte, where one byte shuffle takes it
-// for all three channels; no shift is needed.
+// pixel: a pixel 0xAARRGGBB gives the 16-bit pairs (blue, red) and (green, green), weighted (2 × blue weight,
+// 2 × red weight) and (green weight, green weight). The doubled sum holds the grey in its third byte, where one
+// byte shuffle takes it for all three channels; no shift is needed.
 
 namespace {
 
-constexpr int BlueRedWeights = (2 * 9798) << 16 | (2 * 3735);
-constexpr int GreenWeights = 19235 << 16 | 19235;
+// The weights go into signed 16-bit lanes, doubled for red and blue; the doubled sum carries the grey in its
+// third byte only because the rule's shift is 15.
+static_assert(2 * GreyWeights::Red < 0x8000 && 2 * GreyWeights::Blue < 0x8000 && GreyWeights::Green < 0x8000);
+static_assert(GreyWeights::Shift + 1 == 16, "the shuffles below take the grey from byte 2");
+constexpr int BlueRedWeights = (2 * GreyWeights::Red) << 16 | (2 * GreyWeights::Blue);
+constexpr int GreenWeights = GreyWeights::Green << 16 | GreyWeights::Green;
 constexpr int OpaqueBlack = int(0xFF000000u);
 // How far ahead of the walk, in pixels, the memory is asked for: into the second-level cache 8 KiB ahead,
 // from there into the first 4 KiB ahead. Either alone leaves the walk a tenth slower than memmove.

@@ -87,11 +87,20 @@ JpegLayout readJpegLayout(QByteArrayView bytes)
     bool frameSeen = false;
     qsizetype at = 2;
     while (at + 1 < size) {
-        if (data[at] != Marker)
-            return layout;
+        if (data[at] != Marker) { // stray bytes between segments, which decoders pass over
+            const void *found = std::memchr(data + at, Marker, size_t(size - at));
+            if (!found)
+                return layout;
+            at = static_cast<const unsigned char *>(found) - data;
+            continue;
+        }
         const unsigned char code = data[at + 1];
         if (code == Marker) { // fill byte before a marker
             ++at;
+            continue;
+        }
+        if (code == 0x00) { // a stuffed zero outside a scan marks nothing
+            at += 2;
             continue;
         }
         if (code == EndOfImage) {
@@ -114,10 +123,10 @@ JpegLayout readJpegLayout(QByteArrayView bytes)
         at += 2 + length;
         if (code == StartOfScan) {
             const qsizetype end = endOfScan(bytes, at);
-            if (end < 0)
-                return layout;
-            layout.scanBytes += end - at;
+            layout.scanBytes += (end < 0 ? size : end) - at;
             ++layout.scans;
+            if (end < 0) // the stream ends in this scan: whether its data is all there, only decoding tells
+                return layout;
             at = end;
         }
     }

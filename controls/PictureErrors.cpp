@@ -1,0 +1,33 @@
+#include "PictureErrors.h"
+
+#include "RuntimeError.h"
+
+namespace {
+
+int errorNumberOf(PictureError kind)
+{
+    switch (kind) {
+    case PictureError::FileNotFound:
+        return ErrorNumber::FileNotFound;
+    case PictureError::PermissionDenied:
+        return ErrorNumber::PermissionDenied;
+    case PictureError::FileAccess:
+        return ErrorNumber::PathFileAccess;
+    case PictureError::NotAPicture:
+    case PictureError::NoPicture:
+    case PictureError::TooLargeForFormat:
+        return ErrorNumber::InvalidPicture;
+    case PictureError::OutOfMemory:
+        return ErrorNumber::OutOfMemory;
+    case PictureError::DiskFull:
+        return ErrorNumber::DiskFull;
+    }
+    return ErrorNumber::PathFileAccess;
+}
+
+} // namespace
+
+void throwPictureError(const PictureFailure &failure)
+{
+    throw RuntimeError(errorNumberOf(failure.kind), failure.detail);
+}

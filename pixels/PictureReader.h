@@ -1,0 +1,57 @@
+#pragma once
+
+// Reading a JPEG or bitmap file into a 32-bit surface, in two steps: inspect() reads and checks the headers
+// and tells the picture's size before any memory for its pixels is taken, so that a caller may wait for its
+// share of memory in between; read() then decodes it. readPicture() takes both steps at once.
+//
+// The kind of file is told by its content, never its name. Only a regular file is read. A JPEG is decoded
+// with its EXIF orientation applied. The result is a QImage::Format_RGB32 image.
+
+#include "BmpStructure.h"
+#include "PictureResult.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+class PictureReader
+{
+public:
+    explicit PictureReader(QString path);
+
+    // Opens the file and checks its headers. A picture whose 32-bit surface would take more than `budget`
+    // bytes, or a file larger than that, is refused as OutOfMemory. Gives the size as stored (before any
+    // orientation is applied).
+    PictureResult<QSize> inspect(qint64 budget);
+    // The same against pictureMemoryBudget(), read now.
+    PictureResult<QSize> inspect();
+
+    // Decodes the picture inspected; inspects it first against pictureMemoryBudget() when that was not done.
+    PictureResult<QImage> read();
+
+private:
+    enum class Kind { Jpeg, Bitmap };
+
+    PictureResult<> open();
+    PictureResult<> inspectJpeg();
+    PictureResult<> inspectBitmap();
+    PictureResult<> checkFitsInBudget(QSize size) const;
+    PictureResult<QByteArray> readWholeFile();
+    PictureResult<QImage> readJpeg();
+    PictureResult<QImage> readBitmap();
+    PictureFailure failure(PictureError kind) const { return failureAt(kind, m_path); }
+
+    QString m_path;
+    QFile m_file;
+    qint64 m_budget = 0;
+    bool m_inspected = false;
+    Kind m_kind = Kind::Jpeg;
+    QSize m_size;
+    QByteArray m_bytes; // the whole file when the checks needed it all; the start of a bitmap otherwise
+    BmpLayout m_bitmap;
+};
+
+// Both steps at once, against pictureMemoryBudget().
+PictureResult<QImage> readPicture(const QString &path);

@@ -1,0 +1,50 @@
+#pragma once
+
+// What the picture engine gives back: either its result or why there is none, as data. An error kind says
+// what went wrong, the detail names what it concerns (usually the file, in the platform's own notation).
+
+#include <QString>
+
+#include <type_traits>
+#include <utility>
+#include <variant>
+
+enum class PictureError {
+    FileNotFound,     // no such file, or no name at all
+    PermissionDenied, // the file or its folder may not be read or written
+    FileAccess,       // not a regular file, a folder in the way, or the disk failed otherwise
+    NotAPicture,      // not a JPEG or bitmap, or one whose structure does not hold together
+    NoPicture,        // an empty image was given to be written
+    TooLargeForFormat, // the format cannot describe a picture of this size
+    OutOfMemory,      // the picture would not fit in the memory at hand
+    DiskFull,         // the disk or the file size limit ran out while writing
+};
+
+struct PictureFailure
+{
+    PictureError kind;
+    QString detail;
+};
+
+// A failure concerning the file at `path`.
+PictureFailure failureAt(PictureError kind, const QString &path);
+
+// Either a T or a PictureFailure. PictureResult<> is the result of an operation that gives nothing back.
+template<class T = std::monostate>
+class [[nodiscard]] PictureResult
+{
+public:
+    PictureResult() requires std::is_same_v<T, std::monostate> = default;
+    PictureResult(T value) : m_outcome(std::move(value)) { }
+    PictureResult(PictureFailure failure) : m_outcome(std::move(failure)) { }
+
+    bool ok() const { return m_outcome.index() == 0; }
+    explicit operator bool() const { return ok(); }
+
+    const T &value() const & { return std::get<0>(m_outcome); }
+    T &&value() && { return std::get<0>(std::move(m_outcome)); }
+    const PictureFailure &failure() const { return std::get<1>(m_outcome); }
+
+private:
+    std::variant<T, PictureFailure> m_outcome;
+};

@@ -1,0 +1,140 @@
+#include "PictureWriter.h"
+
+#include "BmpStructure.h"
+#include "DecolorizeKernel.h"
+#include "ImageMemory.h"
+#include "WriteBehindDevice.h"
+
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <limits>
+#include <unistd.h>
+
+namespace {
+
+constexpr int JpegQuality = 95;
+
+// The picture's one channel when every pixel is grey; a null image as soon as a row is not.
+PictureResult<QImage> greyChannelOf(const QImage &image)
+{
+    const int width = image.width();
+    const auto row = [&image](int y) { return reinterpret_cast<const quint32 *>(image.constScanLine(y)); };
+    if (image.height() == 0 || !isGreyRow(row(0), width))
+        return QImage();
+    QImage grey = ImageMemory::allocate(image.size(), QImage::Format_Grayscale8);
+    if (grey.isNull())
+        return PictureFailure{PictureError::OutOfMemory, {}};
+    for (int y = 0; y < image.height(); ++y) {
+        const quint32 *from = row(y);
+        if (y > 0 && !isGreyRow(from, width))
+            return QImage();
+        uchar *to = grey.scanLine(y);
+        for (int x = 0; x < width; ++x)
+            to[x] = uchar(from[x]);
+    }
+    return grey;
+}
+
+// The bitmap headers count bytes in 32 bits; a larger picture would be written with wrong sizes.
+bool fitsInBitmap(const QImage &image)
+{
+    const qint64 headerBytes = BmpFileHeaderSize + BmpInfoHeaderSize;
+    return headerBytes + rowBytes(image.width(), 24) * image.height() <= std::numeric_limits<quint32>::max();
+}
+
+// Both writers take 32-bit pixels (0xffRRGGBB): Qt's bitmap writer then always writes 24 bits a pixel, and
+// the grey test reads whole pixels.
+PictureResult<QImage> opaque32(const QImage &image)
+{
+    if (image.format() == QImage::Format_RGB32)
+        return image;
+    QImage converted = image.convertToFormat(QImage::Format_RGB32);
+    if (converted.isNull())
+        return PictureFailure{PictureError::OutOfMemory, {}};
+    return converted;
+}
+
+// What Qt's writer is given for the format: the pixels it stores, its format name and quality.
+struct Encoding
+{
+    QImage pixels;
+    const char *writerFormat;
+    int quality = -1;
+};
+
+PictureResult<Encoding> encodingFor(const QImage &image, PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::Jpeg: {
+        PictureResult<QImage> grey = greyChannelOf(image);
+        if (!grey)
+            return grey.failure();
+        return Encoding{grey.value().isNull() ? image : std::move(grey).value(), "jpeg", JpegQuality};
+    }
+    case PictureFormat::Bitmap24:
+        if (!fitsInBitmap(image))
+            return PictureFailure{PictureError::TooLargeForFormat, {}};
+        return Encoding{image, "bmp"};
+    }
+    Q_UNREACHABLE();
+}
+
+PictureFailure writeFailure(const QSaveFile &file, int savedErrno, const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return failureAt(PictureError::FileAccess, path);
+    if (savedErrno == ENOSPC || savedErrno == EFBIG || savedErrno == EDQUOT)
+        return failureAt(PictureError::DiskFull, path);
+    if (savedErrno == EACCES || savedErrno == EPERM || savedErrno == EROFS
+        || file.error() == QFileDevice::PermissionsError)
+        return failureAt(PictureError::PermissionDenied, path);
+    if (file.error() == QFileDevice::WriteError || file.error() == QFileDevice::ResourceError)
+        return failureAt(PictureError::DiskFull, path);
+    return failureAt(PictureError::FileAccess, path);
+}
+
+} // namespace
+
+PictureFormat pictureFormatOfName(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+        return PictureFormat::Jpeg;
+    return PictureFormat::Bitmap24;
+}
+
+PictureResult<> writePicture(const QImage &picture, const QString &path, PictureFormat format)
+{
+    if (picture.isNull())
+        return PictureFailure{PictureError::NoPicture, {}};
+    const PictureResult<QImage> image = opaque32(picture);
+    if (!image)
+        return image.failure();
+
+    // In a folder where no new file can be made (a shared folder, a card mounted so) a file that the user may
+    // write is written in place instead, as every other program would; a failure there is reported all the same.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        return writeFailure(file, errno, path);
+
+    errno = 0;
+    const PictureResult<Encoding> encoding = encodingFor(image.value(), format);
+    if (!encoding)
+        return encoding.failure();
+    WriteBehindDevice device(file);
+    QImageWriter writer(&device, encoding.value().writerFormat);
+    writer.setQuality(encoding.value().quality);
+    bool written = writer.write(encoding.value().pixels);
+    written = written && file.flush() && ::fsync(file.handle()) == 0;
+    const int error = errno;
+    if (written && file.commit())
+        return {};
+    file.cancelWriting();
+    return writeFailure(file, error != 0 ? error : errno, path);
+}
