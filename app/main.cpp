@@ -33,5 +33,5 @@ int main(int argc, char *argv[])
     // A picture named at start opens once the event loop runs, in the window already shown.
     if (commandLine.pictureFile)
         QTimer::singleShot(0, &form, [&form, file = *commandLine.pictureFile] { form.openPictureFile(file); });
-    return app.exec();
+    return QApplication::exec();
 }

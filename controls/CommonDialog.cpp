@@ -28,7 +28,7 @@ QString suffixOfPattern(const QString &pattern)
 {
     // "*.jpg" gives "jpg"; a pattern with wildcards in its extension ("*.*") gives none.
     const QString first = pattern.section(QLatin1Char(';'), 0, 0).trimmed();
-    const QString suffix = first.section(QLatin1Char('.'), -1);
+    QString suffix = first.section(QLatin1Char('.'), -1);
     if (!first.contains(QLatin1Char('.')) || suffix.contains(QLatin1Char('*')) || suffix.contains(QLatin1Char('?')))
         return {};
     return suffix;
@@ -61,7 +61,7 @@ QStringList CommonDialog::nameFilters() const
     const QStringList fields = m_filter.split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i < fields.size(); i += 2) {
-        const QString description = fields.at(i);
+        const QString &description = fields.at(i);
         const QString pattern = i + 1 < fields.size() ? fields.at(i + 1) : description;
         // Qt takes the patterns from a trailing "(…)", or else from the whole text, and separates them by
         // blanks only: a ";" between patterns would leave one pattern that matches no file.

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include <array>
 #include <vector>
 
 namespace {
@@ -33,9 +34,9 @@ QImage averageOfSamples(const QImage &source, QSize target)
         return result;
     constexpr quint32 half = (1u << (PreviewShift - 1)) * 0x00010001u;
     for (int y = 0; y < target.height(); ++y) {
-        const quint32 *lines[samples];
+        std::array<const quint32 *, samples> lines;
         for (int k = 0; k < samples; ++k)
-            lines[k] = reinterpret_cast<const quint32 *>(source.constScanLine(rows[size_t(y * samples + k)]));
+            lines[k] = reinterpret_cast<const quint32 *>(source.constScanLine(rows[size_t(y) * samples + k]));
         auto *out = reinterpret_cast<quint32 *>(result.scanLine(y));
         const int *column = columns.data();
         for (int x = 0; x < target.width(); ++x, column += samples) {

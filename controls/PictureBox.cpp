@@ -83,8 +83,8 @@ void PictureBox::PaintPicture(const StdPicture &picture, float x1, float y1, std
     if (image.isNull())
         return;
     fitSurfaceToInnerArea();
-    const QRectF target(toPixels(x1), toPixels(y1), width1 ? toPixels(*width1) : image.width(),
-                        height1 ? toPixels(*height1) : image.height());
+    const QRectF target(toPixels(x1), toPixels(y1), width1 ? qreal(toPixels(*width1)) : image.width(),
+                        height1 ? qreal(toPixels(*height1)) : image.height());
     if (target == QRectF(m_surface.rect()) && image.size() == m_surface.size()
         && image.format() == m_surface.format()) {
         m_surface = image; // a one-to-one copy over the whole surface: share the pixels instead

@@ -57,7 +57,7 @@ struct BmpLayout
 // The layout of a bitmap whose headers hold together: a size, bit count and compression a bitmap can have, a
 // palette and pixel data that lie inside the file, every row an uncompressed bitmap announces, and a run-length
 // stream that stays inside the picture and ends properly. Nothing otherwise.
-std::optional<BmpLayout> readBmpLayout(QByteArrayView bytes);
+std::optional<BmpLayout> readBmpLayout(QByteArrayView view);
 
 // The same from the start of a file of `fileSize` bytes, enough to hold every header and the palette
 // (BmpHeadBytes): all but the run-length stream, which only the whole file can show.

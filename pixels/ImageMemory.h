@@ -19,7 +19,7 @@ class ImageMemory
 {
 public:
     // Below this, the ordinary allocator serves a picture as well.
-    static constexpr qint64 LargeImageBytes = 8 * 1024 * 1024;
+    static constexpr qint64 LargeImageBytes = qint64(8) * 1024 * 1024;
 
     // A new image of `size` and `format`, its pixels not yet written; a null image when memory runs out.
     static QImage allocate(QSize size, QImage::Format format)
@@ -65,7 +65,7 @@ private:
     // pages in one go before it is used.
     static Block *map(size_t length)
     {
-        constexpr size_t HugePage = 2 * 1024 * 1024;
+        constexpr size_t HugePage = size_t(2) * 1024 * 1024;
         const size_t pageLength = (length + HugePage - 1) / HugePage * HugePage;
         // Mapped one huge page longer, so that an aligned block of pageLength lies inside.
         const size_t reserved = pageLength + HugePage;
@@ -74,11 +74,11 @@ private:
             return nullptr;
         const auto start = reinterpret_cast<quintptr>(address);
         const quintptr begin = (start + HugePage - 1) / HugePage * HugePage;
+        void *const block = static_cast<char *>(address) + (begin - start);
         if (begin > start)
             ::munmap(address, begin - start);
         if (start + reserved > begin + pageLength)
-            ::munmap(reinterpret_cast<void *>(begin + pageLength), start + reserved - begin - pageLength);
-        void *const block = reinterpret_cast<void *>(begin);
+            ::munmap(static_cast<char *>(block) + pageLength, start + reserved - begin - pageLength);
         static const bool hugePages = hugePagesOnRequest();
         if (!hugePages || ::madvise(block, pageLength, MADV_HUGEPAGE) != 0)
             ::madvise(block, pageLength, MADV_POPULATE_WRITE);

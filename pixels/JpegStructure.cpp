@@ -49,7 +49,7 @@ void readFrame(const unsigned char *segment, qsizetype length, unsigned char cod
         vMax = std::max(vMax, sampling & 0x0F);
     }
     layout.frameSize = QSize(width, height);
-    layout.codedUnits = ceilDiv(width, 8 * hMax) * ceilDiv(height, 8 * vMax);
+    layout.codedUnits = ceilDiv(width, 8 * qint64(hMax)) * ceilDiv(height, 8 * qint64(vMax));
     layout.arithmetic = isArithmetic(code);
 }
 

@@ -8,14 +8,14 @@
 
 namespace {
 
-constexpr qint64 MiB = 1024 * 1024;
+constexpr qint64 MiB = qint64(1024) * 1024;
 // The surface takes four bytes a pixel; a decolorize holds it twice for a moment.
 constexpr double PeakSurfaces = 2.5;
 
 qint64 availableMemory()
 {
     const qint64 available = ProcFigures::availableMemory();
-    return available >= 0 ? available : 4 * 1024 * MiB;
+    return available >= 0 ? available : 4096 * MiB;
 }
 
 // A process may be held to less address space than the machine has free.

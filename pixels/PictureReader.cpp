@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr qint64 MiB = 1024 * 1024;
+constexpr qint64 MiB = qint64(1024) * 1024;
 constexpr qint64 SurfacePixelBytes = 4;
 
 PictureError openErrorKind(int error)
@@ -54,7 +54,7 @@ void mapInOneGo(char *data, qsizetype size)
     const quintptr begin = (quintptr(data) + page - 1) / page * page;
     const quintptr end = (quintptr(data) + quintptr(size)) / page * page;
     if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
+        ::madvise(data + (begin - quintptr(data)), end - begin, MADV_POPULATE_WRITE);
 }
 
 // Qt's readers allocate no more than the picture's budget either, whatever a file says by the time they

@@ -22,8 +22,8 @@ enum class PictureFormat {
 // JPEG for a name ending in ".jpg" or ".jpeg" (in any case), a 24-bit bitmap for any other.
 PictureFormat pictureFormatOfName(const QString &path);
 
-// Writes `image` (of any format; its alpha is dropped) to `path` in `format`.
-PictureResult<> writePicture(const QImage &image, const QString &path, PictureFormat format);
+// Writes `picture` (of any format; its alpha is dropped) to `path` in `format`.
+PictureResult<> writePicture(const QImage &picture, const QString &path, PictureFormat format);
 
 // A picture encoded into its temporary file, not yet on the disk for sure nor in its place. commit() waits for
 // the disk and puts the file in place: the part of a write that takes time but no processor, which a caller
@@ -47,4 +47,4 @@ private:
 };
 
 // The first part of writePicture(): encodes `image` into a temporary file beside `path`.
-PictureResult<PictureWrite> startPictureWrite(const QImage &image, const QString &path, PictureFormat format);
+PictureResult<PictureWrite> startPictureWrite(const QImage &picture, const QString &path, PictureFormat format);

@@ -17,7 +17,7 @@ protected:
     qint64 writeData(const char *data, qint64 size) override;
 
 private:
-    static constexpr qint64 ChunkBytes = 1024 * 1024;
+    static constexpr qint64 ChunkBytes = qint64(1024) * 1024;
 
     QFileDevice &m_file;
     qint64 m_notStarted = 0;

@@ -6,7 +6,7 @@
 #include <QByteArray>
 
 // A skin file is small; anything bigger is refused unread.
-inline constexpr qsizetype MaxSkinFileSize = 64 * 1024;
+inline constexpr qsizetype MaxSkinFileSize = qsizetype(64) * 1024;
 inline constexpr int SkinFormatVersion = 1;
 
 struct SkinParseResult {

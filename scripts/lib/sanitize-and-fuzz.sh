@@ -12,8 +12,7 @@ started=$SECONDS
 
 # Test discovery runs the test programs during the build, so the sanitizers' settings apply from here on.
 kelvo_sanitizer_env
-cmake -S "$KELVO_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVO_SANITIZE=ON -DKELVO_TESTS=ON \
-  >/dev/null
+kelvo_configure sanitize "$build"
 cmake --build "$build" -j"$(nproc)" >/dev/null
 say "built in $((SECONDS - started))s"
 

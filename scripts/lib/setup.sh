@@ -21,6 +21,8 @@ KELVO_TEST_PACKAGES=(
   clang libclang-rt-14-dev
   dpkg-dev file
 )
+# What scripts/lint needs on top: the formatter and the static checker.
+KELVO_LINT_PACKAGES=(clang-format clang-tidy)
 
 kelvo_say() { printf '%s\n' "$*" >&2; }
 
@@ -37,10 +39,17 @@ kelvo_install_missing() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# kelvo_build [build-folder [extra cmake arguments…]]
+# kelvo_configure preset build-folder [extra cmake arguments…]
+# Configures with one of the presets in CMakePresets.json, in the folder given rather than the preset's own, with
+# the extra arguments on top of the preset's settings.
+kelvo_configure() {
+  local preset=$1 dir=$2
+  shift 2
+  cmake -S "$KELVO_ROOT" --preset "$preset" -B "$dir" "$@" >/dev/null
+}
+
+# kelvo_build preset build-folder [extra cmake arguments…]: configures as above, then builds everything.
 kelvo_build() {
-  local dir=${1:-$KELVO_BUILD}
-  shift || true
-  cmake -S "$KELVO_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-  cmake --build "$dir" -j"$(nproc)"
+  kelvo_configure "$@"
+  cmake --build "$2" -j"$(nproc)"
 }
