@@ -111,6 +111,6 @@ void WorkerPool::convert(const Job &job, SaveBehind &saving)
 
 bool WorkerPool::outputStands(const Job &job) const
 {
-    struct stat status{};
+    struct stat status = {};
     return ::lstat(QFile::encodeName(job.target).constData(), &status) == 0;
 }

@@ -115,7 +115,7 @@ PictureResult<> PictureReader::open()
     if (fd < 0)
         return failure(openErrorKind(errno));
     m_file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-    struct stat status{};
+    struct stat status = {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
         return failure(PictureError::FileAccess);
     if (!startsLikeAPicture(fd))

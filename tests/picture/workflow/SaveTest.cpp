@@ -70,7 +70,7 @@ TEST_F(SaveTest, SavesTheGreyPictureAsA24BitBitmapBitForBit)
     // A new file is made as any other program's: readable by others as the user's mask allows.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    struct stat info{};
+    struct stat info = {};
     ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
     // Saving changes nothing in the window.
