@@ -23,8 +23,8 @@ using WindowDescription::fromTwips;
 namespace {
 
 // The description's window: caption, system menu, minimize box, sizing border; no maximize box.
-constexpr qint32 DescribedStyle = WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME
-    | WS_MINIMIZEBOX;
+constexpr qint32 DescribedStyle =
+    WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX;
 
 const QString QuitPrompt = QStringLiteral("您确定退出本程序吗?");
 const QString QuitTitle = QStringLiteral("QuenOvrel提示");
@@ -130,8 +130,7 @@ void Form1::buildStatusBar()
 void Form1::setTabOrderFromDescription()
 {
     // TabIndex order; frames, images and the status bar take no focus.
-    QWidget *const order[] = {&Picture1, &Command1, &Command2, &Command3, &Command4,
-                              &Command5, &Command6, &Command7};
+    QWidget *const order[] = {&Picture1, &Command1, &Command2, &Command3, &Command4, &Command5, &Command6, &Command7};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -139,7 +138,8 @@ void Form1::setTabOrderFromDescription()
 void Form1::connectEventProcedures()
 {
     const auto bind = [this](CommandButton &button, void (Form1::*procedure)()) {
-        connect(&button, &QPushButton::clicked, this, [this, procedure] { runEventProcedure([&] { (this->*procedure)(); }); });
+        connect(&button, &QPushButton::clicked, this,
+                [this, procedure] { runEventProcedure([&] { (this->*procedure)(); }); });
     };
     const auto bindPicture = [this](CommandButton &button, void (PictureCommands::*procedure)()) {
         connect(&button, &QPushButton::clicked, this,

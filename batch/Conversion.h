@@ -41,7 +41,10 @@ qint64 surfaceMemoryBudget();
 class GreySource
 {
 public:
-    explicit GreySource(const QString &path) : m_reader(path) { }
+    explicit GreySource(const QString &path)
+        : m_reader(path)
+    {
+    }
 
     // Fails (TooLarge) for a picture whose surface would take more than `budget` bytes.
     ConversionResult inspect(qint64 budget);

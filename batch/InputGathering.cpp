@@ -37,8 +37,8 @@ void InputGathering::gatherFolder(const QString &folder, const QString &relative
     for (const QFileInfo &entry : entries) {
         if (entry.isDir()) {
             if (m_recursive && !entry.isSymLink() && entry.canonicalFilePath() != m_outputFolder)
-                gatherFolder(entry.filePath(), relative.isEmpty() ? entry.fileName()
-                                                                  : relative + QLatin1Char('/') + entry.fileName(),
+                gatherFolder(entry.filePath(),
+                             relative.isEmpty() ? entry.fileName() : relative + QLatin1Char('/') + entry.fileName(),
                              into);
         } else if (!ResultNaming::isResultName(entry.fileName())
                    && (!entry.isReadable() || looksLikePicture(entry.filePath()))) {

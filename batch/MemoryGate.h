@@ -31,7 +31,12 @@ private:
 class MemoryShare
 {
 public:
-    MemoryShare(MemoryGate &gate, qint64 bytes) : m_gate(gate), m_bytes(bytes), m_held(gate.acquire(bytes)) { }
+    MemoryShare(MemoryGate &gate, qint64 bytes)
+        : m_gate(gate)
+        , m_bytes(bytes)
+        , m_held(gate.acquire(bytes))
+    {
+    }
     ~MemoryShare()
     {
         if (m_held)

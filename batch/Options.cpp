@@ -12,7 +12,10 @@ constexpr int MaxJobs = 1024;
 class OptionReader
 {
 public:
-    explicit OptionReader(const QStringList &arguments) : m_arguments(arguments) { }
+    explicit OptionReader(const QStringList &arguments)
+        : m_arguments(arguments)
+    {
+    }
 
     ParsedOptions read()
     {
@@ -79,14 +82,13 @@ private:
             case 'o':
             case 'f': {
                 const QString rest = letters.mid(i + 1);
-                const QString name = letter == QLatin1Char('j') ? QStringLiteral("jobs")
-                    : letter == QLatin1Char('o')                 ? QStringLiteral("output")
-                                                                 : QStringLiteral("format");
+                const QString name = letter == QLatin1Char('j')   ? QStringLiteral("jobs")
+                                     : letter == QLatin1Char('o') ? QStringLiteral("output")
+                                                                  : QStringLiteral("format");
                 takeValue(name, rest.isEmpty() ? nextValue(QStringLiteral("-") + letter) : rest);
                 return;
             }
-            default:
-                m_result.error = QStringLiteral("无效的选项 -- %1").arg(letter);
+            default: m_result.error = QStringLiteral("无效的选项 -- %1").arg(letter);
             }
         }
     }
@@ -145,26 +147,25 @@ ParsedOptions parseOptions(const QStringList &arguments)
 
 QString usageText()
 {
-    return QStringLiteral(
-        "用法:kelvo-gray [选项] 图片或文件夹...\n"
-        "把 JPEG 和 BMP 图片去色变为黑白,与 Kelvo.图片去色黑白工具 保存的文件逐字节相同。\n"
-        "文件夹中的图片按内容识别,其他文件略过。\n"
-        "\n"
-        "  -r, --recursive         同时处理子文件夹中的图片\n"
-        "      --files-from=文件   从文件读取要处理的图片和文件夹,每行一个;“-”表示标准输入\n"
-        "  -0, --null              --files-from 的列表以 NUL 字符分隔(配合 find -print0)\n"
-        "  -o, --output=文件夹     结果写入此文件夹(不存在时创建),保持文件夹输入的相对结构;\n"
-        "                          不指定时,结果写在原图旁边,名为“原名-黑白.扩展名”\n"
-        "  -f, --format=格式       输出格式:bmp(默认,24 位位图)、jpg 或 png(8 位灰度)\n"
-        "  -j, --jobs=N            同时处理 N 个文件(默认:处理器核心数)\n"
-        "      --overwrite         覆盖已存在的输出文件(默认跳过并报告)\n"
-        "  -q, --quiet             只报告失败\n"
-        "  -h, --help              显示此帮助并退出\n"
-        "      --version           显示版本信息并退出\n"
-        "\n"
-        "退出状态:0 全部成功,1 有文件失败(其余文件照常写出),2 用法错误。\n"
-        "\n"
-        "示例:\n"
-        "  kelvo-gray -r -o 黑白 相册/\n"
-        "  find . -name '*.jpg' -print0 | kelvo-gray -0 --files-from - -f png\n");
+    return QStringLiteral("用法:kelvo-gray [选项] 图片或文件夹...\n"
+                          "把 JPEG 和 BMP 图片去色变为黑白,与 Kelvo.图片去色黑白工具 保存的文件逐字节相同。\n"
+                          "文件夹中的图片按内容识别,其他文件略过。\n"
+                          "\n"
+                          "  -r, --recursive         同时处理子文件夹中的图片\n"
+                          "      --files-from=文件   从文件读取要处理的图片和文件夹,每行一个;“-”表示标准输入\n"
+                          "  -0, --null              --files-from 的列表以 NUL 字符分隔(配合 find -print0)\n"
+                          "  -o, --output=文件夹     结果写入此文件夹(不存在时创建),保持文件夹输入的相对结构;\n"
+                          "                          不指定时,结果写在原图旁边,名为“原名-黑白.扩展名”\n"
+                          "  -f, --format=格式       输出格式:bmp(默认,24 位位图)、jpg 或 png(8 位灰度)\n"
+                          "  -j, --jobs=N            同时处理 N 个文件(默认:处理器核心数)\n"
+                          "      --overwrite         覆盖已存在的输出文件(默认跳过并报告)\n"
+                          "  -q, --quiet             只报告失败\n"
+                          "  -h, --help              显示此帮助并退出\n"
+                          "      --version           显示版本信息并退出\n"
+                          "\n"
+                          "退出状态:0 全部成功,1 有文件失败(其余文件照常写出),2 用法错误。\n"
+                          "\n"
+                          "示例:\n"
+                          "  kelvo-gray -r -o 黑白 相册/\n"
+                          "  find . -name '*.jpg' -print0 | kelvo-gray -0 --files-from - -f png\n");
 }

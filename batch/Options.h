@@ -9,12 +9,12 @@
 struct Options
 {
     QStringList inputs;
-    QString filesFrom;        // a list of inputs to read, "-" for standard input; empty for none
+    QString filesFrom;         // a list of inputs to read, "-" for standard input; empty for none
     bool nulSeparated = false; // that list is separated by NUL characters rather than lines
     bool recursive = false;
-    QString outputFolder;     // empty: each result beside its source
+    QString outputFolder; // empty: each result beside its source
     OutputFormat format = OutputFormat::Bmp;
-    int jobs = 0;             // 0: one per core
+    int jobs = 0; // 0: one per core
     bool overwrite = false;
     bool quiet = false;
     bool help = false;

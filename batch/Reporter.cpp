@@ -13,7 +13,9 @@ QString shown(const QString &path)
 
 QString clockText(qint64 seconds)
 {
-    return seconds >= 3600 ? QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+    return seconds >= 3600 ? QStringLiteral("%1:%2:%3")
+                                 .arg(seconds / 3600)
+                                 .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
                                  .arg(seconds % 60, 2, 10, QLatin1Char('0'))
                            : QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }

@@ -16,7 +16,8 @@ extern "C" void requestStop(int signal)
 
 void setHandler(int signal, void (*handler)(int))
 {
-    struct sigaction action{};
+    struct sigaction action
+    {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     ::sigaction(signal, &action, nullptr);

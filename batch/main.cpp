@@ -35,7 +35,9 @@ int usageError(const QString &message)
 }
 
 // The decoders' own warnings are not for the user: each failure is reported once, in the command's words.
-void dropToolkitMessages(QtMsgType, const QMessageLogContext &, const QString &) { }
+void dropToolkitMessages(QtMsgType, const QMessageLogContext &, const QString &)
+{
+}
 
 // The inputs named on the command line and in the list file; false, with `problem` set, when the list cannot be
 // read.
@@ -45,9 +47,9 @@ bool collectInputs(const Options &options, QStringList &inputs, QString &problem
     if (options.filesFrom.isEmpty())
         return true;
     QFile list;
-    const bool opened = options.filesFrom == QLatin1String("-") ? list.open(stdin, QIODevice::ReadOnly)
-                                                                : (list.setFileName(options.filesFrom),
-                                                                   list.open(QIODevice::ReadOnly));
+    const bool opened = options.filesFrom == QLatin1String("-")
+                            ? list.open(stdin, QIODevice::ReadOnly)
+                            : (list.setFileName(options.filesFrom), list.open(QIODevice::ReadOnly));
     if (!opened) {
         problem = QStringLiteral("无法读取列表文件“%1”").arg(options.filesFrom);
         return false;

@@ -18,7 +18,7 @@ struct BenchOptions
         {{6000, 4000}, 7},  // 24 MP
         {{12240, 8160}, 5}, // 100 MP
     };
-    QString folder; // where the test pictures go; a fresh temporary folder when empty
+    QString folder;    // where the test pictures go; a fresh temporary folder when empty
     bool warm = false; // leave the caches as the run before left them
 
     void addLarge() { sizes.append({{20000, 20000}, 3}); } // 400 MP

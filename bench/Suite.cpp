@@ -117,9 +117,9 @@ bool Suite::run()
     say(QStringLiteral("kelvo-bench on %1").arg(Machine::description()));
     say(QStringLiteral("load average at the start: %1. Medians of paired runs, figure and floor back to back in "
                        "alternating order, %2.")
-            .arg(Machine::loadAverage(),
-                 m_options.warm ? QStringLiteral("each with the caches as the run before left them")
-                                : QStringLiteral("each from empty caches")));
+            .arg(Machine::loadAverage(), m_options.warm
+                                             ? QStringLiteral("each with the caches as the run before left them")
+                                             : QStringLiteral("each from empty caches")));
     // A folder of its own, in the one asked for: only what the bench writes there is ever removed.
     const QString parent = m_options.folder.isEmpty() ? QDir::tempPath() : m_options.folder;
     QTemporaryDir temporary(parent + QStringLiteral("/kelvo-bench-XXXXXX"));
@@ -211,6 +211,8 @@ void Suite::measureRound(int round, Workbench &bench, const TestPictures::Files 
         }
         bench.settle();
     };
+    // Each figure beside its floor, a pair a line.
+    // clang-format off
     {
         QImage decoded; // replaced by each decode, as the window's picture is by each open
         measure(OpenJpeg, [&] { bench.open(files.jpeg); }, [&] { decoded = Floors::qtDecode(files.jpeg); });
@@ -246,6 +248,7 @@ void Suite::measureRound(int round, Workbench &bench, const TestPictures::Files 
     const QString floorJpeg = folder + QStringLiteral("/floor.jpg");
     measure(SaveJpeg, [&] { bench.save(figureJpeg); },
             [&] { Floors::qtJpegWrite(bench.picture(), floorJpeg, SaveQuality); });
+    // clang-format on
 }
 
 void Suite::measurePeak(const TestPictures::Files &files, const QString &folder, SizeResult &result)
@@ -279,8 +282,9 @@ bool Suite::printTimes(const SizeResult &result) const
         const bool ok = !held || s.ratio() <= row.target;
         met = met && ok;
         const QString target = !held ? QStringLiteral("(info)  ")
-                                     : QStringLiteral("≤ %1 %2").arg(row.target, 0, 'g', 3).arg(
-                                           ok ? QStringLiteral("ok") : QStringLiteral("MISSED"), -3);
+                                     : QStringLiteral("≤ %1 %2")
+                                           .arg(row.target, 0, 'g', 3)
+                                           .arg(ok ? QStringLiteral("ok") : QStringLiteral("MISSED"), -3);
         say(QStringLiteral("%1 %2 %3 %4 %5  %6 %7%/%8%")
                 .arg(row.figure, -38)
                 .arg(duration(s.figureMedian()), 9)
@@ -372,9 +376,9 @@ bool Suite::checkRefusal(const QString &folder)
     for (const auto &[kind, path] : std::as_const(files)) {
         const QMap<QString, QString> child = PeakMemory::runChild({QStringLiteral("--child-open"), path}, 600);
         const bool refused = child.value(QStringLiteral("status")) == StatusText::LoadFailed
-            && child.value(QStringLiteral("error")).toInt() == ErrorNumber::OutOfMemory;
-        const double grew = child.value(QStringLiteral("peak")).toDouble()
-            - child.value(QStringLiteral("baseline")).toDouble();
+                             && child.value(QStringLiteral("error")).toInt() == ErrorNumber::OutOfMemory;
+        const double grew =
+            child.value(QStringLiteral("peak")).toDouble() - child.value(QStringLiteral("baseline")).toDouble();
         const bool ok = refused && grew <= RefusalAllowance;
         met = met && ok;
         say(QStringLiteral("%1 claiming %2 × %3: %4 (error %5) in %6, peak memory grew by %7 MiB %8")

@@ -34,8 +34,8 @@ private:
         QSize pixels;
         QList<Row> rows;
         QMap<QString, double> secondsPerClick;
-        qint64 peakFromJpeg = 0; // the road opening the JPEG
-        qint64 peakFromBmp = 0;  // and the bitmap
+        qint64 peakFromJpeg = 0;    // the road opening the JPEG
+        qint64 peakFromBmp = 0;     // and the bitmap
         double firstDecolorize = 0; // seconds, the first of a fresh process (opening the JPEG)
         double firstOpenJpeg = 0;   // seconds, the first click of a fresh process
         double firstOpenBmp = 0;

@@ -126,9 +126,9 @@ QString writeBmpClaiming(QSize claimed, const QString &path)
     put32(18, quint32(claimed.width()));
     put32(22, quint32(claimed.height()));
     put16(26, 1);
-    put16(28, 8);  // bits a pixel
-    put32(30, 1);  // RLE8
-    put32(34, 2);  // bytes of pixel data
+    put16(28, 8); // bits a pixel
+    put32(30, 1); // RLE8
+    put32(34, 2); // bytes of pixel data
     put32(46, PaletteColours);
     put32(54 + 4, 0x00FFFFFF); // black, white
     bytes[PixelOffset] = 0;
@@ -174,7 +174,8 @@ QSize claimedSize(const QString &path)
     for (qsizetype i = 2; i + 9 < bytes.size();) {
         const quint8 marker = quint8(bytes[i + 1]);
         if (marker >= 0xC0 && marker <= 0xC2)
-            return {qFromBigEndian<quint16>(bytes.constData() + i + 7), qFromBigEndian<quint16>(bytes.constData() + i + 5)};
+            return {qFromBigEndian<quint16>(bytes.constData() + i + 7),
+                    qFromBigEndian<quint16>(bytes.constData() + i + 5)};
         i += 2 + (quint8(bytes[i + 2]) << 8 | quint8(bytes[i + 3]));
     }
     return {};

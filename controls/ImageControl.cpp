@@ -79,8 +79,8 @@ QImage ImageControl::scaledForPreview(const QImage &source, QSize target)
         return {};
     // A smooth scale reads every source pixel; for a preview a few samples of each target pixel's area do
     // as well, and cost the same whatever the size of the picture.
-    const bool large = source.width() > target.width() * PreviewSamples
-        && source.height() > target.height() * PreviewSamples;
+    const bool large =
+        source.width() > target.width() * PreviewSamples && source.height() > target.height() * PreviewSamples;
     if (large && source.format() == QImage::Format_RGB32)
         return averageOfSamples(source, target);
     return source.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -5,20 +5,14 @@
 int errorNumberOf(PictureError kind)
 {
     switch (kind) {
-    case PictureError::FileNotFound:
-        return ErrorNumber::FileNotFound;
-    case PictureError::PermissionDenied:
-        return ErrorNumber::PermissionDenied;
-    case PictureError::FileAccess:
-        return ErrorNumber::PathFileAccess;
+    case PictureError::FileNotFound: return ErrorNumber::FileNotFound;
+    case PictureError::PermissionDenied: return ErrorNumber::PermissionDenied;
+    case PictureError::FileAccess: return ErrorNumber::PathFileAccess;
     case PictureError::NotAPicture:
     case PictureError::NoPicture:
-    case PictureError::TooLargeForFormat:
-        return ErrorNumber::InvalidPicture;
-    case PictureError::OutOfMemory:
-        return ErrorNumber::OutOfMemory;
-    case PictureError::DiskFull:
-        return ErrorNumber::DiskFull;
+    case PictureError::TooLargeForFormat: return ErrorNumber::InvalidPicture;
+    case PictureError::OutOfMemory: return ErrorNumber::OutOfMemory;
+    case PictureError::DiskFull: return ErrorNumber::DiskFull;
     }
     return ErrorNumber::PathFileAccess;
 }

@@ -39,8 +39,8 @@ qint32 toInt32(float value)
 
 } // namespace
 
-PictureCommands::PictureCommands(PictureBox &picture1, ImageControl &image1, CommandButton &command3,
-                                 StatusBar &st1, CommonDialog &commonDialog1, CommonDialog &commonDialog2)
+PictureCommands::PictureCommands(PictureBox &picture1, ImageControl &image1, CommandButton &command3, StatusBar &st1,
+                                 CommonDialog &commonDialog1, CommonDialog &commonDialog2)
     : Picture1(picture1)
     , Image1(image1)
     , Command3(command3)

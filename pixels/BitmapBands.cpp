@@ -106,8 +106,8 @@ bool readBitmapInBands(QIODevice &file, const QByteArray &head, const BmpLayout 
 {
     const int width = layout.size.width();
     const int height = layout.size.height();
-    if (layout.runLength() || layout.headersEnd > head.size() || width > bandPixels
-        || surface.size() != layout.size || surface.format() != QImage::Format_RGB32)
+    if (layout.runLength() || layout.headersEnd > head.size() || width > bandPixels || surface.size() != layout.size
+        || surface.format() != QImage::Format_RGB32)
         return false;
     const int bandRows = int(qMin<qint64>(height, bandPixels / width));
     const qint64 rowBytes = layout.rowBytes();
@@ -115,8 +115,8 @@ bool readBitmapInBands(QIODevice &file, const QByteArray &head, const BmpLayout 
         const int rows = qMin(bandRows, height - done);
         const int top = layout.topDown ? done : height - done - rows;
         const qint64 pixelBytes = qint64(rows) * rowBytes;
-        BandFile band(bandHeaders(head, layout, rows, pixelBytes), file,
-                      layout.pixelOffset + qint64(done) * rowBytes, pixelBytes);
+        BandFile band(bandHeaders(head, layout, rows, pixelBytes), file, layout.pixelOffset + qint64(done) * rowBytes,
+                      pixelBytes);
         if (!readBand(band, surface, top, rows))
             return false;
         done += rows;

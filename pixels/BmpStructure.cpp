@@ -35,14 +35,10 @@ bool bitCountFits(int bitCount, quint32 compression)
     switch (compression) {
     case Rgb:
         return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
-    case Rle8:
-        return bitCount == 8;
-    case Rle4:
-        return bitCount == 4;
-    case BitFields:
-        return bitCount == 16 || bitCount == 32;
-    default:
-        return false;
+    case Rle8: return bitCount == 8;
+    case Rle4: return bitCount == 4;
+    case BitFields: return bitCount == 16 || bitCount == 32;
+    default: return false;
     }
 }
 
@@ -126,9 +122,8 @@ std::optional<BmpLayout> readBmpHeaders(QByteArrayView head, qint64 fileSize)
     }
     layout.topDown = height < 0;
     height = qAbs(height);
-    if (width <= 0 || height <= 0 || width > std::numeric_limits<int>::max()
-        || height > std::numeric_limits<int>::max() || planes != 1
-        || !bitCountFits(layout.bitCount, layout.compression))
+    if (width <= 0 || height <= 0 || width > std::numeric_limits<int>::max() || height > std::numeric_limits<int>::max()
+        || planes != 1 || !bitCountFits(layout.bitCount, layout.compression))
         return std::nullopt;
     // Run-length bitmaps are stored bottom-up only.
     if (layout.topDown && layout.runLength())

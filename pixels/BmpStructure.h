@@ -41,12 +41,12 @@ struct BmpLayout
 {
     enum Compression : quint32 { Rgb = 0, Rle8 = 1, Rle4 = 2, BitFields = 3 };
 
-    QSize size;           // width and height, both positive; a top-down bitmap has its height negated on disk
+    QSize size; // width and height, both positive; a top-down bitmap has its height negated on disk
     bool topDown = false;
     int bitCount = 0;
     quint32 compression = 0;
     qint64 pixelOffset = 0;
-    qint64 headersEnd = 0; // where the headers, colour masks and palette end
+    qint64 headersEnd = 0;  // where the headers, colour masks and palette end
     quint32 headerSize = 0; // of the information header
 
     bool runLength() const { return compression == Rle8 || compression == Rle4; }

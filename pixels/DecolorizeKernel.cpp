@@ -85,7 +85,7 @@ __attribute__((target("avx512bw"))) inline void decolorizeFew(const quint32 *fro
 // streams past the cache: nothing needs the old contents of that memory read in first.
 template<bool Stream>
 __attribute__((target("avx512bw"))) inline qsizetype decolorizeVectors(const quint32 *from, quint32 *to,
-                                                                      qsizetype count)
+                                                                       qsizetype count)
 {
     qsizetype i = 0;
     for (; i + 64 <= count; i += 64) {

@@ -22,7 +22,7 @@ constexpr quint32 greyPixel(quint32 pixel)
     const quint32 red = (pixel >> 16) & 0xFF;
     const quint32 green = (pixel >> 8) & 0xFF;
     const quint32 blue = pixel & 0xFF;
-    const quint32 grey = (GreyWeights::Red * red + GreyWeights::Green * green + GreyWeights::Blue * blue)
-        >> GreyWeights::Shift;
+    const quint32 grey =
+        (GreyWeights::Red * red + GreyWeights::Green * green + GreyWeights::Blue * blue) >> GreyWeights::Shift;
     return 0xFF000000u | grey * 0x010101u;
 }

@@ -34,8 +34,8 @@ public:
         Block *block = blocks().take(size_t(bytes));
         if (!block)
             return QImage(size, format);
-        QImage image(static_cast<uchar *>(block->address), size.width(), size.height(), qsizetype(bytesPerLine),
-                     format, &ImageMemory::giveBack, block);
+        QImage image(static_cast<uchar *>(block->address), size.width(), size.height(), qsizetype(bytesPerLine), format,
+                     &ImageMemory::giveBack, block);
         if (image.isNull())
             giveBack(block);
         return image;

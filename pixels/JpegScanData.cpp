@@ -3,8 +3,8 @@
 #include <csetjmp>
 #include <cstdio>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace {
 
@@ -33,7 +33,8 @@ void note(j_common_ptr decoder, int level)
 // almost no pixels are computed.
 bool decodeAll(jpeg_decompress_struct &decoder, QByteArrayView bytes)
 {
-    jpeg_mem_src(&decoder, reinterpret_cast<const unsigned char *>(bytes.data()), static_cast<unsigned long>(bytes.size()));
+    jpeg_mem_src(&decoder, reinterpret_cast<const unsigned char *>(bytes.data()),
+                 static_cast<unsigned long>(bytes.size()));
     if (jpeg_read_header(&decoder, TRUE) != JPEG_HEADER_OK)
         return false;
     decoder.scale_num = 1;
@@ -45,7 +46,7 @@ bool decodeAll(jpeg_decompress_struct &decoder, QByteArrayView bytes)
         return false;
     // From the decoder's own pool, which a refusal, jumping past every destructor, cannot leak.
     JSAMPARRAY row = (*decoder.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&decoder), JPOOL_IMAGE,
-                                                   decoder.output_width * JDIMENSION(decoder.output_components), 1);
+                                                  decoder.output_width * JDIMENSION(decoder.output_components), 1);
     while (decoder.output_scanline < decoder.output_height) {
         if (jpeg_read_scanlines(&decoder, row, 1) != 1)
             return false;

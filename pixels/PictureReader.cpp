@@ -25,13 +25,10 @@ PictureError openErrorKind(int error)
 {
     switch (error) {
     case ENOENT:
-    case ENOTDIR:
-        return PictureError::FileNotFound;
+    case ENOTDIR: return PictureError::FileNotFound;
     case EACCES:
-    case EPERM:
-        return PictureError::PermissionDenied;
-    default:
-        return PictureError::FileAccess;
+    case EPERM: return PictureError::PermissionDenied;
+    default: return PictureError::FileAccess;
     }
 }
 

@@ -10,14 +10,14 @@
 #include <variant>
 
 enum class PictureError {
-    FileNotFound,     // no such file, or no name at all
-    PermissionDenied, // the file or its folder may not be read or written
-    FileAccess,       // not a regular file, a folder in the way, or the disk failed otherwise
-    NotAPicture,      // not a JPEG or bitmap, or one whose structure does not hold together
-    NoPicture,        // an empty image was given to be written
+    FileNotFound,      // no such file, or no name at all
+    PermissionDenied,  // the file or its folder may not be read or written
+    FileAccess,        // not a regular file, a folder in the way, or the disk failed otherwise
+    NotAPicture,       // not a JPEG or bitmap, or one whose structure does not hold together
+    NoPicture,         // an empty image was given to be written
     TooLargeForFormat, // the format cannot describe a picture of this size
-    OutOfMemory,      // the picture would not fit in the memory at hand
-    DiskFull,         // the disk or the file size limit ran out while writing
+    OutOfMemory,       // the picture would not fit in the memory at hand
+    DiskFull,          // the disk or the file size limit ran out while writing
 };
 
 struct PictureFailure
@@ -34,9 +34,15 @@ template<class T = std::monostate>
 class [[nodiscard]] PictureResult
 {
 public:
-    PictureResult() requires std::is_same_v<T, std::monostate> = default;
-    PictureResult(T value) : m_outcome(std::move(value)) { }
-    PictureResult(PictureFailure failure) : m_outcome(std::move(failure)) { }
+    PictureResult() requires(std::is_same_v<T, std::monostate>) = default;
+    PictureResult(T value)
+        : m_outcome(std::move(value))
+    {
+    }
+    PictureResult(PictureFailure failure)
+        : m_outcome(std::move(failure))
+    {
+    }
 
     bool ok() const { return m_outcome.index() == 0; }
     explicit operator bool() const { return ok(); }

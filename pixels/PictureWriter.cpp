@@ -111,7 +111,11 @@ PictureFormat pictureFormatOfName(const QString &path)
     return PictureFormat::Bitmap24;
 }
 
-PictureWrite::PictureWrite(const QString &path) : m_file(std::make_unique<QSaveFile>(path)), m_path(path) { }
+PictureWrite::PictureWrite(const QString &path)
+    : m_file(std::make_unique<QSaveFile>(path))
+    , m_path(path)
+{
+}
 
 PictureWrite::PictureWrite(PictureWrite &&) noexcept = default;
 

@@ -13,7 +13,10 @@
 class Surface
 {
 public:
-    explicit Surface(QImage *image) : m_image(image) { }
+    explicit Surface(QImage *image)
+        : m_image(image)
+    {
+    }
 
     int width() const { return m_image->width(); }
     int height() const { return m_image->height(); }

@@ -5,7 +5,8 @@
 #include <span>
 
 // Every colour a skin defines. All are required, so a skin never mixes with whatever the platform happens to use.
-struct Skin {
+struct Skin
+{
     QColor windowBackground;
     QColor windowText;
     QColor disabledText;
@@ -30,7 +31,8 @@ struct Skin {
 };
 
 // The name a colour has in a skin file, and where it lands in Skin.
-struct SkinKey {
+struct SkinKey
+{
     const char *name;
     QColor Skin::*colour;
 };

@@ -9,7 +9,8 @@
 inline constexpr qsizetype MaxSkinFileSize = qsizetype(64) * 1024;
 inline constexpr int SkinFormatVersion = 1;
 
-struct SkinParseResult {
+struct SkinParseResult
+{
     SkinError error = SkinError::Ok;
     int line = 0; // 1-based line of the fault; 0 when it concerns the whole file
     Skin skin;    // complete only when error is Ok

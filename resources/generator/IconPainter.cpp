@@ -110,7 +110,8 @@ QImage IconPainter::paint(int size) const
         painter.fillPath(core, glow);
     }
 
-    painter.strokePath(mark, QPen(QColor(0x2a, 0x2a, 0x2a), rimPixels / scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.strokePath(mark,
+                       QPen(QColor(0x2a, 0x2a, 0x2a), rimPixels / scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.end();
     return image;
 }

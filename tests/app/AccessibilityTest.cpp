@@ -33,8 +33,8 @@ TEST_F(FormTest, AssistiveTechnologyFindsEachButtonAndReadsEachStatusPanel)
     for (qint16 i = 1; i <= 3; ++i)
         EXPECT_EQ(statusBar->child(i - 1)->object(), &form->St1.Panels(i)) << i;
 
-    for (CommandButton *button : {&form->Command1, &form->Command2, &form->Command3, &form->Command4,
-                                  &form->Command5, &form->Command6, &form->Command7}) {
+    for (CommandButton *button : {&form->Command1, &form->Command2, &form->Command3, &form->Command4, &form->Command5,
+                                  &form->Command6, &form->Command7}) {
         QAccessibleInterface *found = findByName(window, QAccessible::Button, button->text());
         ASSERT_NE(found, nullptr) << button->text().toStdString();
         EXPECT_EQ(found->object(), button);

@@ -20,19 +20,22 @@ const QString QuitTitle = QStringLiteral("QuenOvrel提示");
 // Every way a close request reaches the window; each returns once the request has been handled, telling
 // whether the close went on.
 const std::pair<const char *, std::function<bool(Form1 &)>> CloseRequests[] = {
-    {"exit button", [](Form1 &form) {
+    {"exit button",
+     [](Form1 &form) {
          form.Command4.click();
          return !form.isVisible();
      }},
     {"close()", [](Form1 &form) { return form.close(); }},
-    {"close event", [](Form1 &form) {
+    {"close event",
+     [](Form1 &form) {
          QCloseEvent event;
          QApplication::sendEvent(&form, &event);
          return event.isAccepted();
      }},
     // The path of the window manager's close (the close box, Alt+F4): a close event from the platform.
     {"window manager", [](Form1 &form) { return form.windowHandle()->close(); }},
-    {"logout", [](Form1 &form) {
+    {"logout",
+     [](Form1 &form) {
          const bool mayEnd = form.sessionMayEnd();
          QApplication::processEvents();
          return mayEnd && !form.isVisible();

@@ -59,7 +59,7 @@ WindowState::WindowState(Form1 &form)
     , preview(form.Image1.Picture())
     , status(form.St1.Panels(2).Text())
 {
-    for (const CommandButton *button : {&form.Command1, &form.Command2, &form.Command3, &form.Command4,
-                                        &form.Command5, &form.Command6, &form.Command7})
+    for (const CommandButton *button : {&form.Command1, &form.Command2, &form.Command3, &form.Command4, &form.Command5,
+                                        &form.Command6, &form.Command7})
         buttonsEnabled.append(button->isEnabled());
 }

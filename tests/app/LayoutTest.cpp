@@ -17,7 +17,8 @@ QRect groupBoxPart(const QGroupBox &frame, QStyle::SubControl part)
     option.text = frame.title();
     option.lineWidth = 1;
     option.textAlignment = frame.alignment();
-    option.subControls = QStyle::SC_GroupBoxFrame | (frame.title().isEmpty() ? QStyle::SC_None : QStyle::SC_GroupBoxLabel);
+    option.subControls =
+        QStyle::SC_GroupBoxFrame | (frame.title().isEmpty() ? QStyle::SC_None : QStyle::SC_GroupBoxLabel);
     return frame.style()->subControlRect(QStyle::CC_GroupBox, &option, part, &frame);
 }
 
@@ -35,12 +36,12 @@ TEST_F(FormTest, EveryControlStandsWhereTheDescriptionPutsIt)
     form->show();
     // Left, top, width and height at 96 dots per inch, each relative to its container.
     const std::pair<const QWidget *, QRect> places[] = {
-        {&form->Frame2, {24, 16, 433, 89}},    {&form->Image2, {4, 10, 425, 75}},
-        {&form->Command2, {32, 120, 97, 33}},  {&form->Command1, {136, 120, 97, 33}},
-        {&form->Command3, {248, 120, 97, 33}}, {&form->Command4, {360, 120, 97, 33}},
-        {&form->Frame1, {24, 160, 433, 393}},  {&form->Image1, {8, 16, 417, 369}},
-        {&form->Command5, {24, 560, 105, 33}}, {&form->Command6, {184, 560, 105, 33}},
-        {&form->Command7, {352, 560, 105, 33}}, {&form->St1, {0, 601, 481, 41}},
+        {&form->Frame2, {24, 16, 433, 89}},      {&form->Image2, {4, 10, 425, 75}},
+        {&form->Command2, {32, 120, 97, 33}},    {&form->Command1, {136, 120, 97, 33}},
+        {&form->Command3, {248, 120, 97, 33}},   {&form->Command4, {360, 120, 97, 33}},
+        {&form->Frame1, {24, 160, 433, 393}},    {&form->Image1, {8, 16, 417, 369}},
+        {&form->Command5, {24, 560, 105, 33}},   {&form->Command6, {184, 560, 105, 33}},
+        {&form->Command7, {352, 560, 105, 33}},  {&form->St1, {0, 601, 481, 41}},
         {&form->Picture1, {976, 112, 253, 305}},
     };
     for (const auto &[control, pixels] : places)
@@ -86,8 +87,8 @@ TEST_F(FormTest, WindowOpensCentredWithItsTitleBarOnTheScreen)
 TEST_F(FormTest, ControlsStartWithTheirCaptionsAndStates)
 {
     const std::pair<const CommandButton *, const char16_t *> captions[] = {
-        {&form->Command1, u"去色"},        {&form->Command2, u"浏览"},        {&form->Command3, u"保存"},
-        {&form->Command4, u"退出"},        {&form->Command5, u"访问Ovrel博客"}, {&form->Command6, u"访问Ovrel论坛"},
+        {&form->Command1, u"去色"},          {&form->Command2, u"浏览"},          {&form->Command3, u"保存"},
+        {&form->Command4, u"退出"},          {&form->Command5, u"访问Ovrel博客"}, {&form->Command6, u"访问Ovrel论坛"},
         {&form->Command7, u"访问Ovrel网店"},
     };
     form->show();

@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QThread>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -116,10 +116,10 @@ TEST_F(KelvoGray, OutputFolderKeepsTheLayoutAndNeverWritesOverAnInput)
     writePicture(QStringLiteral("in/x.jpg"));
     writePicture(QStringLiteral("in/deep/y.jpg"));
     writePicture(QStringLiteral("in/deep/y.bmp"));
-    const Outcome layout = run({QStringLiteral("-0"), QStringLiteral("--files-from"), QStringLiteral("-"),
-                            QStringLiteral("-r"), QStringLiteral("-o"), QStringLiteral("out"), QStringLiteral("-f"),
-                            QStringLiteral("png")},
-                           QByteArray("in\0", 3));
+    const Outcome layout =
+        run({QStringLiteral("-0"), QStringLiteral("--files-from"), QStringLiteral("-"), QStringLiteral("-r"),
+             QStringLiteral("-o"), QStringLiteral("out"), QStringLiteral("-f"), QStringLiteral("png")},
+            QByteArray("in\0", 3));
     EXPECT_EQ(layout.status, 1);
     EXPECT_TRUE(layout.errors.contains(QStringLiteral("in/deep/y.jpg: 保存失败"))) << layout.errors.toStdString();
     EXPECT_EQ(QImage(path(QStringLiteral("out/x-黑白.png"))).format(), QImage::Format_Grayscale8);
@@ -127,8 +127,8 @@ TEST_F(KelvoGray, OutputFolderKeepsTheLayoutAndNeverWritesOverAnInput)
 
     const QByteArray input = bytesOf(QStringLiteral("in/deep/y.bmp"));
     QFile::rename(path(QStringLiteral("in/deep/y.bmp")), path(QStringLiteral("in/x-黑白.bmp")));
-    const Outcome overInput = run({QStringLiteral("--overwrite"), QStringLiteral("in/x.jpg"),
-                               QStringLiteral("in/x-黑白.bmp")});
+    const Outcome overInput =
+        run({QStringLiteral("--overwrite"), QStringLiteral("in/x.jpg"), QStringLiteral("in/x-黑白.bmp")});
     EXPECT_EQ(overInput.status, 1);
     EXPECT_EQ(bytesOf(QStringLiteral("in/x-黑白.bmp")), input);
 }

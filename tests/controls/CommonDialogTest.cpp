@@ -166,12 +166,13 @@ TEST_F(CommonDialogTest, DefaultExtPlainExtensionOrFolderPath)
     EXPECT_EQ(saveAs(QStringLiteral("/out/grey"), 0), QStringLiteral("/out/grey.bmp"));
 
     // The save command passes the program's folder: that is no extension, so the chosen entry decides.
-    for (const QString &folder : {QStringLiteral("/opt/kelvo"), QStringLiteral("/opt/kelvo-1.0/bin"),
-                                  QStringLiteral("/home/用户/程序/")}) {
+    for (const QString &folder :
+         {QStringLiteral("/opt/kelvo"), QStringLiteral("/opt/kelvo-1.0/bin"), QStringLiteral("/home/用户/程序/")}) {
         dialog.setDefaultExt(folder);
         EXPECT_EQ(saveAs(QStringLiteral("/out/grey"), 0), QStringLiteral("/out/grey.jpg")) << qPrintable(folder);
         EXPECT_EQ(saveAs(QStringLiteral("/out/grey"), 1), QStringLiteral("/out/grey.bmp")) << qPrintable(folder);
-        EXPECT_EQ(saveAs(QStringLiteral("/out.d/grey.png"), 1), QStringLiteral("/out.d/grey.png")) << qPrintable(folder);
+        EXPECT_EQ(saveAs(QStringLiteral("/out.d/grey.png"), 1), QStringLiteral("/out.d/grey.png"))
+            << qPrintable(folder);
         EXPECT_EQ(saveAs(QStringLiteral("/out.d/grey"), 1), QStringLiteral("/out.d/grey.bmp")) << qPrintable(folder);
     }
 

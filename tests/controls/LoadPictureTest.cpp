@@ -43,20 +43,20 @@ QByteArray encoded(const QImage &image, const char *format)
 bool near(QRgb a, QRgb b, int tolerance = 24)
 {
     return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance
-        && qAbs(qBlue(a) - qBlue(b)) <= tolerance;
+           && qAbs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
 // Qt's JPEG writer sets no orientation: splice an APP1 Exif segment holding just Orientation after APP0.
 QByteArray withExifOrientation(const QByteArray &jpeg, quint16 orientation)
 {
     QByteArray exif("Exif\0\0", 6);
-    exif += QByteArray("II\x2A\0\x08\0\0\0", 8);            // little-endian TIFF header, IFD0 at 8
-    exif += QByteArray("\x01\0", 2);                         // one entry
-    exif += QByteArray("\x12\x01\x03\0\x01\0\0\0", 8);      // tag 0x0112, SHORT, count 1
+    exif += QByteArray("II\x2A\0\x08\0\0\0", 8);       // little-endian TIFF header, IFD0 at 8
+    exif += QByteArray("\x01\0", 2);                   // one entry
+    exif += QByteArray("\x12\x01\x03\0\x01\0\0\0", 8); // tag 0x0112, SHORT, count 1
     exif += char(orientation & 0xFF);
     exif += char(orientation >> 8);
-    exif += QByteArray("\0\0", 2);                           // value padding
-    exif += QByteArray("\0\0\0\0", 4);                       // no next IFD
+    exif += QByteArray("\0\0", 2);     // value padding
+    exif += QByteArray("\0\0\0\0", 4); // no next IFD
     QByteArray segment("\xFF\xE1", 2);
     const quint16 length = quint16(exif.size() + 2);
     segment += char(length >> 8);
@@ -141,7 +141,8 @@ QByteArray topDown(const QByteArray &bottomUp)
     const qsizetype rowBytes = (qsizetype(width) * bitCount + 31) / 32 * 4;
     qToLittleEndian<qint32>(-height, bytes.data() + 22);
     for (qint32 row = 0; row < height; ++row)
-        bytes.replace(offset + row * rowBytes, rowBytes, bottomUp.mid(offset + (height - 1 - row) * rowBytes, rowBytes));
+        bytes.replace(offset + row * rowBytes, rowBytes,
+                      bottomUp.mid(offset + (height - 1 - row) * rowBytes, rowBytes));
     return bytes;
 }
 
@@ -270,8 +271,7 @@ TEST_F(LoadPictureTest, TruncatedFilesAre481)
             << keep << " of " << jpeg.size() << " bytes";
 
     const QByteArray bmp = encoded(blockImage(8, 8), "BMP");
-    EXPECT_EQ(errorNumberOf(write(QStringLiteral("cut.bmp"), bmp.left(bmp.size() - 100))),
-              ErrorNumber::InvalidPicture);
+    EXPECT_EQ(errorNumberOf(write(QStringLiteral("cut.bmp"), bmp.left(bmp.size() - 100))), ErrorNumber::InvalidPicture);
 }
 
 // A camera or a download cut off at the very end leaves a JPEG without its end marker, and some writers leave
@@ -403,8 +403,8 @@ TEST_F(LoadPictureDeathTest, PictureLargerThanTheMemoryBudgetIs7)
     const int height = int(double(budget / 4) * factor / width);
     const QString path = folder.filePath(QStringLiteral("near.") + QLatin1String(format));
     QFile file(path);
-    const QByteArray bytes = QByteArray(format) == "jpg" ? jpegClaiming(width, quint16(height))
-                                                          : runLengthBitmapClaiming(width, height);
+    const QByteArray bytes =
+        QByteArray(format) == "jpg" ? jpegClaiming(width, quint16(height)) : runLengthBitmapClaiming(width, height);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         std::_Exit(4);
     file.close();

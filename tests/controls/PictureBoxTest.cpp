@@ -1,6 +1,6 @@
+#include "controls/PictureBox.h"
 #include "controls/Gdi.h"
 #include "controls/ImageControl.h"
-#include "controls/PictureBox.h"
 #include "controls/StdPicture.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
+#include "controls/RuntimeError.h"
 #include "controls/EventProcedure.h"
 #include "controls/MessageBox.h"
 #include "controls/ResumeNext.h"
-#include "controls/RuntimeError.h"
 
 #include <QList>
 
@@ -81,10 +81,10 @@ TEST_F(EventProcedureTest, UntrappedErrorIsReportedAndEndsTheProcedure)
 
 TEST(RuntimeError, EveryCustomaryNumberHasItsOwnChineseDescription)
 {
-    const int numbers[] = {ErrorNumber::Overflow,          ErrorNumber::OutOfMemory,    ErrorNumber::LibraryNotFound,
-                           ErrorNumber::FileNotFound,      ErrorNumber::DiskFull,       ErrorNumber::PermissionDenied,
-                           ErrorNumber::PathFileAccess,    ErrorNumber::EntryPointNotFound,
-                           ErrorNumber::InvalidPicture,    ErrorNumber::DialogCancelled};
+    const int numbers[] = {ErrorNumber::Overflow,       ErrorNumber::OutOfMemory,        ErrorNumber::LibraryNotFound,
+                           ErrorNumber::FileNotFound,   ErrorNumber::DiskFull,           ErrorNumber::PermissionDenied,
+                           ErrorNumber::PathFileAccess, ErrorNumber::EntryPointNotFound, ErrorNumber::InvalidPicture,
+                           ErrorNumber::DialogCancelled};
     QStringList seen;
     for (const int number : numbers) {
         const RuntimeError error(number);

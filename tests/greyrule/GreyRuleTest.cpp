@@ -37,8 +37,8 @@ TEST(GreyRule, WholeColoursGiveTheTabledLevels)
         int red, green, blue, grey;
     };
     const Row table[] = {
-        {0, 0, 0, 0},       {255, 255, 255, 255}, {255, 0, 0, 76},   {0, 255, 0, 149},
-        {0, 0, 255, 29},    {255, 255, 0, 225},   {0, 255, 255, 178}, {200, 100, 50, 124},
+        {0, 0, 0, 0},    {255, 255, 255, 255}, {255, 0, 0, 76},    {0, 255, 0, 149},
+        {0, 0, 255, 29}, {255, 255, 0, 225},   {0, 255, 255, 178}, {200, 100, 50, 124},
     };
     for (const Row &row : table)
         EXPECT_EQ(greyLevel(colour(row.red, row.green, row.blue)), row.grey)

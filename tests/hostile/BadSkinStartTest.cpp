@@ -70,7 +70,8 @@ protected:
         // The program works as ever: a picture opens.
         const QString picture = m_dir.filePath(QStringLiteral("picture.bmp"));
         writeFile(picture, PictureCorpus::bmp24Of(PictureCorpus::bandedImage(8, 8)));
-        CommonDialog::setScript([picture](const CommonDialog::Request &) { return CommonDialog::Answer::choose(picture); });
+        CommonDialog::setScript(
+            [picture](const CommonDialog::Request &) { return CommonDialog::Answer::choose(picture); });
         form.Command2.click();
         if (form.St1.Panels(2).Text() != StatusText::Loaded)
             problems += " a picture would not open";
@@ -85,7 +86,8 @@ TEST_F(BadSkinAtStart, TheProgramStartsAndLooksAsBefore)
 {
     const qsizetype colour = m_goodSkin.indexOf('#', m_goodSkin.indexOf('='));
     ASSERT_GT(colour, 0);
-    const struct {
+    const struct
+    {
         const char *what;
         QByteArray bytes;
     } files[] = {
@@ -113,7 +115,8 @@ TEST_F(BadSkinAtStart, TheProgramStartsAndLooksAsBefore)
 
     const QString huge = makeProgramFolder(QStringLiteral("huge"));
     QFile hugeFile(huge + QStringLiteral("/skinh.she"));
-    ASSERT_TRUE(hugeFile.open(QIODevice::WriteOnly) && hugeFile.write(m_goodSkin) && hugeFile.resize(512 * 1024 * 1024));
+    ASSERT_TRUE(hugeFile.open(QIODevice::WriteOnly) && hugeFile.write(m_goodSkin)
+                && hugeFile.resize(512 * 1024 * 1024));
     hugeFile.close();
     EXPECT_EQ(startProblems(huge), QByteArray()) << "huge";
 

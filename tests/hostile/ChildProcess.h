@@ -17,7 +17,7 @@ struct ChildLimits
 
 struct ChildResult
 {
-    bool finished = false; // ended by itself, without a signal, and reported
+    bool finished = false;      // ended by itself, without a signal, and reported
     bool limitsRefused = false; // the child could not be held to the limits: nothing was tried
     bool timedOut = false;
     int exitCode = -1;

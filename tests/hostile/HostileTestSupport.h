@@ -56,7 +56,8 @@ protected:
     // Every dialog of the click that follows is answered with `chosen`.
     void answerDialogsWith(const QString &chosen)
     {
-        CommonDialog::setScript([chosen](const CommonDialog::Request &) { return CommonDialog::Answer::choose(chosen); });
+        CommonDialog::setScript(
+            [chosen](const CommonDialog::Request &) { return CommonDialog::Answer::choose(chosen); });
     }
     void open(const QString &chosen)
     {

@@ -20,7 +20,7 @@ constexpr qint64 RefusalMemory = 32 * MiB;
 bool near(QRgb a, QRgb b, int tolerance)
 {
     return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance
-        && qAbs(qBlue(a) - qBlue(b)) <= tolerance;
+           && qAbs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
 // Something that is not a picture file at all, made on the spot in `dir`.
@@ -59,17 +59,15 @@ protected:
     void SetUp() override
     {
         ProgramWindow::SetUp();
-        const QString earlier = writeFile(path(QStringLiteral("earlier.jpg")), PictureCorpus::jpegOf(PictureCorpus::bandedImage(20, 12)));
+        const QString earlier =
+            writeFile(path(QStringLiteral("earlier.jpg")), PictureCorpus::jpegOf(PictureCorpus::bandedImage(20, 12)));
         open(earlier);
         ASSERT_EQ(status(), StatusText::Loaded);
         m_earlier = form.Picture1.Picture();
         ASSERT_NE(m_earlier.Handle(), 0);
     }
 
-    QString writeSample(const Sample &sample)
-    {
-        return writeFile(path(sample.name + sample.suffix), sample.bytes);
-    }
+    QString writeSample(const Sample &sample) { return writeFile(path(sample.name + sample.suffix), sample.bytes); }
 
     // Opens `chosen` and tells what went wrong, if anything, in a line fit for a report.
     QByteArray refusalProblems(const QString &chosen)
@@ -109,8 +107,8 @@ protected:
                 return QByteArray::number(qMax(mapped, resident)) + problems;
             },
             limits);
-        ASSERT_TRUE(result.finished) << qPrintable(what) << (result.timedOut ? ": blocked" : ": crashed")
-                                     << " (signal " << result.signal << ", exit " << result.exitCode << ") "
+        ASSERT_TRUE(result.finished) << qPrintable(what) << (result.timedOut ? ": blocked" : ": crashed") << " (signal "
+                                     << result.signal << ", exit " << result.exitCode << ") "
                                      << result.report.constData();
         const qsizetype space = result.report.indexOf(' ');
         const qint64 grown = result.report.left(space < 0 ? result.report.size() : space).toLongLong();
@@ -142,7 +140,8 @@ TEST_F(OpenPicture, GoodPicturesLoadByContentWhateverTheirName)
         const QImage &image = picture.image();
         const bool grey = sample.name.contains(QLatin1String("grey"));
         const QRgb top = grey ? qRgb(76, 76, 76) : qRgb(255, 0, 0);
-        EXPECT_TRUE(near(image.pixel(image.width() / 2, 0), top, tolerance)) << std::hex << image.pixel(image.width() / 2, 0);
+        EXPECT_TRUE(near(image.pixel(image.width() / 2, 0), top, tolerance))
+            << std::hex << image.pixel(image.width() / 2, 0);
         EXPECT_TRUE(near(image.pixel(image.width() / 2, image.height() - 1), qRgb(255, 255, 255), tolerance));
     }
 }

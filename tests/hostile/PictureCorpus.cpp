@@ -178,13 +178,21 @@ QList<Sample> badJpegs()
     const QString jpg = QStringLiteral(".jpg");
 
     QList<Sample> samples;
-    const struct {
+    const struct
+    {
         const char *where;
         qsizetype at;
-    } cuts[] = {{"after-1-byte", 1},     {"after-start-marker", 2}, {"inside-marker", 3},
-                {"inside-app0", app0 + 7}, {"inside-dqt", dqt + 20},  {"inside-frame-header", sof + 8},
-                {"inside-dht", dht + 10},  {"inside-scan-header", sos + 6}, {"at-scan-start", scan},
-                {"mid-scan", (scan + jpeg.size()) / 2}, {"in-the-last-scan-byte", jpeg.size() - 3}};
+    } cuts[] = {{"after-1-byte", 1},
+                {"after-start-marker", 2},
+                {"inside-marker", 3},
+                {"inside-app0", app0 + 7},
+                {"inside-dqt", dqt + 20},
+                {"inside-frame-header", sof + 8},
+                {"inside-dht", dht + 10},
+                {"inside-scan-header", sos + 6},
+                {"at-scan-start", scan},
+                {"mid-scan", (scan + jpeg.size()) / 2},
+                {"in-the-last-scan-byte", jpeg.size() - 3}};
     for (const auto &cut : cuts)
         samples << bad(QStringLiteral("jpeg-cut-") + QLatin1String(cut.where), jpg, jpeg.left(cut.at));
 
@@ -242,10 +250,12 @@ QList<Sample> badBmps()
     samples << bad(QStringLiteral("bmp-top-down-height-huge"), bmp, with([](BmpRecipe &s) { s.height = -100000; }));
     samples << bad(QStringLiteral("bmp-pixel-offset-beyond-file"), bmp,
                    with([](BmpRecipe &s) { s.pixelOffset = 1u << 20; }));
-    samples << bad(QStringLiteral("bmp-pixel-offset-inside-header"), bmp, with([](BmpRecipe &s) { s.pixelOffset = 20; }));
+    samples << bad(QStringLiteral("bmp-pixel-offset-inside-header"), bmp,
+                   with([](BmpRecipe &s) { s.pixelOffset = 20; }));
     samples << bad(QStringLiteral("bmp-planes-0"), bmp, with([](BmpRecipe &s) { s.planes = 0; }));
     for (int bits : {0, 7, 64})
-        samples << bad(QStringLiteral("bmp-bit-count-%1").arg(bits), bmp, with([bits](BmpRecipe &s) { s.bitCount = bits; }));
+        samples << bad(QStringLiteral("bmp-bit-count-%1").arg(bits), bmp,
+                       with([bits](BmpRecipe &s) { s.bitCount = bits; }));
     samples << bad(QStringLiteral("bmp-compression-jpeg"), bmp, with([](BmpRecipe &s) { s.compression = 4; }));
     samples << bad(QStringLiteral("bmp-compression-unknown"), bmp, with([](BmpRecipe &s) { s.compression = 77; }));
     samples << bad(QStringLiteral("bmp-header-size-unknown"), bmp, with([](BmpRecipe &s) { s.headerSize = 20; }));

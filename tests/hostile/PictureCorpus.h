@@ -12,8 +12,8 @@ namespace PictureCorpus {
 
 struct Sample
 {
-    QString name;     // what is wrong (or right) with it, also usable as a file name
-    QString suffix;   // the name it is given on disk: ".jpg" or ".bmp", not always what it holds
+    QString name;   // what is wrong (or right) with it, also usable as a file name
+    QString suffix; // the name it is given on disk: ".jpg" or ".bmp", not always what it holds
     QByteArray bytes;
     QSize size = {}; // a good picture's own size; empty for a bad one
     bool lossless = true;

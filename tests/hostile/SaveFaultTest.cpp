@@ -76,7 +76,7 @@ protected:
     {
         const QByteArray options = QByteArray("size=") + size + ",mode=0777";
         return enterOwnMountNamespace()
-            && mount("kelvo-test", QFile::encodeName(folder).constData(), "tmpfs", 0, options.constData()) == 0;
+               && mount("kelvo-test", QFile::encodeName(folder).constData(), "tmpfs", 0, options.constData()) == 0;
     }
 
     // Permission bits only stop someone other than root; as root the child becomes "nobody" to meet them.
@@ -112,14 +112,15 @@ TEST_F(SaveFault, AFullDiskKeepsTheEarlierFileAndLeavesNoTemporaryFile)
 TEST_F(SaveFault, AReadOnlyFilesystemKeepsTheEarlierFile)
 {
     const QString target = m_folder + QStringLiteral("/grey.jpg");
-    const bool tried = expectFaultHandled("read-only mount", runInChild([&]() -> QByteArray {
-        if (!mountSmallDisk(m_folder, "1m"))
-            return "skip:cannot mount a tmpfs here";
-        writeFile(target, EarlierBytes);
-        if (mount(nullptr, QFile::encodeName(m_folder).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
-            return "skip:cannot make the mount read-only";
-        return faultProblems(target);
-    }));
+    const bool tried = expectFaultHandled(
+        "read-only mount", runInChild([&]() -> QByteArray {
+            if (!mountSmallDisk(m_folder, "1m"))
+                return "skip:cannot mount a tmpfs here";
+            writeFile(target, EarlierBytes);
+            if (mount(nullptr, QFile::encodeName(m_folder).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+                return "skip:cannot make the mount read-only";
+            return faultProblems(target);
+        }));
     if (!tried)
         GTEST_SKIP() << "no filesystem can be mounted read-only here";
 }
@@ -134,10 +135,10 @@ TEST_F(SaveFault, AFolderWithoutWritePermissionKeepsItsFile)
     ASSERT_TRUE(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                                         | QFile::ReadOther | QFile::ExeOther));
     ASSERT_TRUE(QFile::setPermissions(m_folder, runningAsRoot() ? QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                                         | QFile::ReadOther | QFile::ExeOther
-                                                                   : QFile::ReadOwner | QFile::ExeOwner));
-    expectFaultHandled("folder without write permission", runInChild([&] { return faultProblems(target); },
-                                                                      asOrdinaryUser()));
+                                                                      | QFile::ReadOther | QFile::ExeOther
+                                                                : QFile::ReadOwner | QFile::ExeOwner));
+    expectFaultHandled("folder without write permission",
+                       runInChild([&] { return faultProblems(target); }, asOrdinaryUser()));
     EXPECT_EQ(readFile(target), EarlierBytes);
     QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -147,27 +148,31 @@ TEST_F(SaveFault, AWritableFileInAFolderWithoutWritePermissionIsOverwrittenInPla
     const QString target = m_folder + QStringLiteral("/shared.bmp");
     writeFile(target, EarlierBytes);
     // The file takes a write from anyone; the folder takes no new file from the child.
-    ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther
-                                                  | QFile::WriteOther));
+    ASSERT_TRUE(
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
     ASSERT_TRUE(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                                         | QFile::ReadOther | QFile::ExeOther));
-    ASSERT_TRUE(QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther
-                                                    | QFile::ExeOther));
+    ASSERT_TRUE(
+        QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
     const QStringList before = entries(m_folder);
 
     // Even written in place, a save that fails half way says so.
     ChildLimits smallFile = asOrdinaryUser();
     smallFile.fileSizeLimit = 16 * 1024;
-    expectFaultHandled("in place, file size limit",
-                       runInChild([&] { return faultProblems(target).replace(" the earlier file changed", ""); },
-                                  smallFile));
+    expectFaultHandled(
+        "in place, file size limit",
+        runInChild([&] { return faultProblems(target).replace(" the earlier file changed", ""); }, smallFile));
 
-    const bool tried = expectFaultHandled("in place", runInChild([&]() -> QByteArray {
-        save(target);
-        if (status() != StatusText::SavedTo + target)
-            return "status \"" + status().toUtf8() + '"';
-        return QImage(target).size() == QSize(300, 200) ? QByteArray() : "the file is not the picture";
-    }, asOrdinaryUser()));
+    const bool tried = expectFaultHandled("in place", runInChild(
+                                                          [&]() -> QByteArray {
+                                                              save(target);
+                                                              if (status() != StatusText::SavedTo + target)
+                                                                  return "status \"" + status().toUtf8() + '"';
+                                                              return QImage(target).size() == QSize(300, 200)
+                                                                         ? QByteArray()
+                                                                         : "the file is not the picture";
+                                                          },
+                                                          asOrdinaryUser()));
     EXPECT_EQ(entries(m_folder), before);
     if (tried) {
         EXPECT_EQ(QImage(target).size(), QSize(300, 200));

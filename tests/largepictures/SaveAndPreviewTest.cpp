@@ -48,8 +48,8 @@ TEST(SaveLarge, BitmapsAreByteForByteWhatQtWrites)
 {
     QTemporaryDir folder;
     // Every row padding; rows of more than the megabyte written at a time; several megabytes in all.
-    for (const QSize size : {QSize(1, 1), QSize(2, 3), QSize(3, 2), QSize(4, 4), QSize(1021, 7),
-                             QSize(350000, 3), QSize(1500, 1200)}) {
+    for (const QSize size :
+         {QSize(1, 1), QSize(2, 3), QSize(3, 2), QSize(4, 4), QSize(1021, 7), QSize(350000, 3), QSize(1500, 1200)}) {
         SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
         QImage image = pattern(size);
         image.setDotsPerMeterX(2835);
@@ -104,7 +104,8 @@ TEST(PreviewOfALargePicture, AveragesSamplesOfEachPreviewPixelsArea)
     }
 
     // A smooth picture looks as Qt's smooth scaling shows it, within a step or two of each channel.
-    const QImage photo = pattern(QSize(4000, 3000)).scaled(40, 30, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+    const QImage photo = pattern(QSize(4000, 3000))
+                             .scaled(40, 30, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                              .scaled(4000, 3000, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const QImage ours = ImageControl::scaledForPreview(photo, target);
     const QImage qt = photo.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -131,29 +131,21 @@ TEST_F(SkinAttach, EveryPaletteRoleTakesTheColourOfItsSkinField)
 
     // What each field of a skin file colours: enabled controls, disabled ones, or both.
     enum Groups { Enabled, Disabled, Both };
-    const struct {
+    const struct
+    {
         const char *field;
         QPalette::ColorRole role;
         Groups groups;
     } roles[] = {
-        {"window.background", QPalette::Window, Both},
-        {"window.background", QPalette::Button, Both},
-        {"window.text", QPalette::WindowText, Enabled},
-        {"window.text", QPalette::ButtonText, Enabled},
-        {"disabled.text", QPalette::WindowText, Disabled},
-        {"disabled.text", QPalette::ButtonText, Disabled},
-        {"disabled.text", QPalette::Text, Disabled},
-        {"disabled.text", QPalette::PlaceholderText, Both},
-        {"input.background", QPalette::Base, Both},
-        {"input.background", QPalette::ToolTipBase, Both},
-        {"input.text", QPalette::Text, Enabled},
-        {"input.text", QPalette::ToolTipText, Both},
-        {"highlight", QPalette::Highlight, Both},
-        {"highlight", QPalette::Link, Both},
-        {"highlight", QPalette::LinkVisited, Both},
-        {"highlight.text", QPalette::HighlightedText, Both},
-        {"highlight.text", QPalette::BrightText, Both},
-        {"frame.background", QPalette::AlternateBase, Both},
+        {"window.background", QPalette::Window, Both},     {"window.background", QPalette::Button, Both},
+        {"window.text", QPalette::WindowText, Enabled},    {"window.text", QPalette::ButtonText, Enabled},
+        {"disabled.text", QPalette::WindowText, Disabled}, {"disabled.text", QPalette::ButtonText, Disabled},
+        {"disabled.text", QPalette::Text, Disabled},       {"disabled.text", QPalette::PlaceholderText, Both},
+        {"input.background", QPalette::Base, Both},        {"input.background", QPalette::ToolTipBase, Both},
+        {"input.text", QPalette::Text, Enabled},           {"input.text", QPalette::ToolTipText, Both},
+        {"highlight", QPalette::Highlight, Both},          {"highlight", QPalette::Link, Both},
+        {"highlight", QPalette::LinkVisited, Both},        {"highlight.text", QPalette::HighlightedText, Both},
+        {"highlight.text", QPalette::BrightText, Both},    {"frame.background", QPalette::AlternateBase, Both},
     };
     const QPalette palette = QApplication::palette();
     for (const auto &r : roles) {
@@ -176,7 +168,8 @@ TEST_F(SkinAttach, BadSkinsFailWithTheirCodeAndChangeNothing)
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(100 * 1024 * 1024));
     huge.close();
 
-    const struct {
+    const struct
+    {
         const char *what;
         QString path;
         SkinError error;
@@ -193,8 +186,7 @@ TEST_F(SkinAttach, BadSkinsFailWithTheirCodeAndChangeNothing)
          SkinError::UnknownVersion},
         {"bad colour", write(QStringLiteral("colour.she"), QByteArray(good).replace("#ffffff", "#fffff")),
          SkinError::BadColour},
-        {"malformed line", write(QStringLiteral("line.she"), good + "button.text #ffffff\n"),
-         SkinError::MalformedLine},
+        {"malformed line", write(QStringLiteral("line.she"), good + "button.text #ffffff\n"), SkinError::MalformedLine},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(attach(c.path), int(c.error)) << c.what;

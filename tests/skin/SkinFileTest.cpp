@@ -34,7 +34,8 @@ TEST(SkinFile, DefaultSkinParsesAndEveryTextIsReadable)
     ASSERT_EQ(result.error, SkinError::Ok) << "line " << result.line;
 
     const Skin &s = result.skin;
-    const struct {
+    const struct
+    {
         const char *what;
         QColor text, background;
     } pairs[] = {
@@ -76,7 +77,8 @@ TEST(SkinFile, RejectsBadFilesWithTheirOwnCodeAndLine)
     const QByteArray good = defaultSkinBytes();
     const int headerLine = 1;
     const int windowTextLine = good.left(good.indexOf("window.text")).count('\n') + 1;
-    const struct {
+    const struct
+    {
         const char *what;
         QByteArray bytes;
         SkinError error;
@@ -97,20 +99,15 @@ TEST(SkinFile, RejectsBadFilesWithTheirOwnCodeAndLine)
         {"no equals sign", replaced(good, "window.text       =", "window.text"), SkinError::MalformedLine,
          windowTextLine},
         {"empty key", replaced(good, "window.text", ""), SkinError::MalformedLine, windowTextLine},
-        {"blank inside key", replaced(good, "window.text", "window text"), SkinError::MalformedLine,
+        {"blank inside key", replaced(good, "window.text", "window text"), SkinError::MalformedLine, windowTextLine},
+        {"junk after value", replaced(good, "#1a1f3d\ndisabled", "#1a1f3d x\ndisabled"), SkinError::MalformedLine,
          windowTextLine},
-        {"junk after value", replaced(good, "#1a1f3d\ndisabled", "#1a1f3d x\ndisabled"),
-         SkinError::MalformedLine, windowTextLine},
         {"unknown key", replaced(good, "window.text", "window.txt"), SkinError::UnknownKey, windowTextLine},
         {"duplicate key", good + "window.text = #000000\n", SkinError::DuplicateKey, int(good.count('\n')) + 1},
-        {"short colour", replaced(good, "#1a1f3d\ndisabled", "#123\ndisabled"), SkinError::BadColour,
-         windowTextLine},
-        {"colour name", replaced(good, "#1a1f3d\ndisabled", "black\ndisabled"), SkinError::BadColour,
-         windowTextLine},
-        {"not hex", replaced(good, "#1a1f3d\ndisabled", "#1a1f3g\ndisabled"), SkinError::BadColour,
-         windowTextLine},
-        {"too long", replaced(good, "#1a1f3d\ndisabled", "#1a1f3d0\ndisabled"), SkinError::BadColour,
-         windowTextLine},
+        {"short colour", replaced(good, "#1a1f3d\ndisabled", "#123\ndisabled"), SkinError::BadColour, windowTextLine},
+        {"colour name", replaced(good, "#1a1f3d\ndisabled", "black\ndisabled"), SkinError::BadColour, windowTextLine},
+        {"not hex", replaced(good, "#1a1f3d\ndisabled", "#1a1f3g\ndisabled"), SkinError::BadColour, windowTextLine},
+        {"too long", replaced(good, "#1a1f3d\ndisabled", "#1a1f3d0\ndisabled"), SkinError::BadColour, windowTextLine},
         {"no value", replaced(good, "#1a1f3d\ndisabled", "\ndisabled"), SkinError::BadColour, windowTextLine},
         {"missing key", replaced(good, "status.border", "# status.border"), SkinError::MissingKey, 0},
     };

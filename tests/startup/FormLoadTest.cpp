@@ -121,7 +121,8 @@ protected:
 
 TEST_F(FormLoadTest, SkinFromTheProgramFolderIsApplied)
 {
-    const QString path = programFolder(QStringLiteral("bin"), {{SkinLibrary, LibraryFileName}, {SkinFile, QStringLiteral("skinh.she")}});
+    const QString path =
+        programFolder(QStringLiteral("bin"), {{SkinLibrary, LibraryFileName}, {SkinFile, QStringLiteral("skinh.she")}});
     inFreshProcess([&] {
         App::setPathForTesting(path);
         Form1 form;
@@ -216,7 +217,8 @@ TEST_F(FormLoadTest, FolderEndingInASeparatorIsTakenUnchanged)
 class SystemLibrarySearch
 {
 public:
-    explicit SystemLibrarySearch(const QString &folder) : m_saved(qgetenv("LD_LIBRARY_PATH"))
+    explicit SystemLibrarySearch(const QString &folder)
+        : m_saved(qgetenv("LD_LIBRARY_PATH"))
     {
         qputenv("LD_LIBRARY_PATH", QFile::encodeName(folder));
     }

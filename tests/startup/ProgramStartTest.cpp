@@ -45,10 +45,10 @@ protected:
         }
         s_server = std::make_unique<QProcess>();
         // -displayfd picks a free display and writes its number to the given descriptor, here standard output.
-        s_server->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                                 QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                                                 QStringLiteral("-screen"), QStringLiteral("0"),
-                                                 QStringLiteral("1280x1024x24")});
+        s_server->start(QStringLiteral("Xvfb"),
+                        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                         QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                         QStringLiteral("1280x1024x24")});
         const QDeadlineTimer deadline(20000);
         QByteArray out;
         while (!out.contains('\n') && !deadline.hasExpired() && s_server->state() != QProcess::NotRunning) {
@@ -58,7 +58,8 @@ protected:
         bool ok = false;
         const int number = out.trimmed().toInt(&ok);
         if (!ok) {
-            s_missing = QStringLiteral("Xvfb did not start: ") + QString::fromLocal8Bit(s_server->readAllStandardError());
+            s_missing =
+                QStringLiteral("Xvfb did not start: ") + QString::fromLocal8Bit(s_server->readAllStandardError());
             TearDownTestSuite();
             return;
         }
@@ -163,8 +164,10 @@ protected:
     {
         const QList<Window> windows = waitForWindows(hasCaption);
         ASSERT_TRUE(hasCaption(windows)) << "the window did not come up";
-        const auto main = std::find_if(windows.begin(), windows.end(), [](const Window &w) { return w.name == Caption; });
-        const QString hints = x({QStringLiteral("xprop"), QStringLiteral("-id"), main->id, QStringLiteral("WM_NORMAL_HINTS")});
+        const auto main =
+            std::find_if(windows.begin(), windows.end(), [](const Window &w) { return w.name == Caption; });
+        const QString hints =
+            x({QStringLiteral("xprop"), QStringLiteral("-id"), main->id, QStringLiteral("WM_NORMAL_HINTS")});
         const QRegularExpression minimum(QStringLiteral("minimum size: (\\d+) by (\\d+)"));
         const QRegularExpression maximum(QStringLiteral("maximum size: (\\d+) by (\\d+)"));
         const QRegularExpressionMatch min = minimum.match(hints);
@@ -226,7 +229,8 @@ TEST_F(ProgramStartTest, ASecondFileOrAnUnknownOptionIsRefusedBeforeAnyWindow)
         ASSERT_TRUE(program.waitForFinished(StartTimeoutMs)) << qPrintable(arguments.join(u' '));
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(program.exitCode(), 2) << qPrintable(arguments.join(u' '));
-        EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError()).contains(QStringLiteral("用法: kelvo [图片文件]")));
+        EXPECT_TRUE(
+            QString::fromUtf8(program.readAllStandardError()).contains(QStringLiteral("用法: kelvo [图片文件]")));
     }
 
     // The toolkit's own options are its, and after "--" a name that begins with "-" is a file.

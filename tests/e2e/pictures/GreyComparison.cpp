@@ -24,7 +24,8 @@ GreyComparison::GreyComparison(const QImage &source, const QImage &result)
                 continue;
             if (m_mismatches++ == 0)
                 m_firstMismatch = QStringLiteral("at %1,%2 source #%3 gives grey %4, file has #%5")
-                                      .arg(x).arg(y)
+                                      .arg(x)
+                                      .arg(y)
                                       .arg(in[x] & 0xFFFFFF, 6, 16, QLatin1Char('0'))
                                       .arg(grey)
                                       .arg(out[x] & 0xFFFFFF, 6, 16, QLatin1Char('0'));
@@ -36,8 +37,10 @@ QString GreyComparison::report() const
 {
     if (!m_sameSize)
         return QStringLiteral("source is %1 x %2 pixels, result is %3 x %4")
-            .arg(m_sourceSize.width()).arg(m_sourceSize.height())
-            .arg(m_resultSize.width()).arg(m_resultSize.height());
+            .arg(m_sourceSize.width())
+            .arg(m_sourceSize.height())
+            .arg(m_resultSize.width())
+            .arg(m_resultSize.height());
     const QString size = QStringLiteral("%1 x %2 pixels").arg(m_sourceSize.width()).arg(m_sourceSize.height());
     if (m_mismatches == 0)
         return size + QStringLiteral(", every pixel is the grey of its source pixel");

@@ -1,7 +1,7 @@
 // The row kernel and the surface walk against the plain per-pixel grey rule.
 
-#include "controls/Gdi.h"
 #include "pixels/DecolorizeKernel.h"
+#include "controls/Gdi.h"
 #include "picture/DecolorizeWalk.h"
 #include "tests/greyrule/GreyRule.h"
 
@@ -46,8 +46,8 @@ void expectWalked(const QImage &before, QImage &after, int width, int height)
         for (int x = 0; x < before.width(); ++x) {
             const COLORREF old = GetPixel(&beforeDc, x, y);
             const COLORREF expected = x < width && y < height ? greyColorValue(old) : old;
-            ASSERT_EQ(GetPixel(&afterDc, x, y), expected) << "pixel " << x << "," << y << " of "
-                                                            << before.width() << "x" << before.height();
+            ASSERT_EQ(GetPixel(&afterDc, x, y), expected)
+                << "pixel " << x << "," << y << " of " << before.width() << "x" << before.height();
             ASSERT_EQ(after.pixel(x, y) >> 24, 0xFFu) << "a surface pixel stays opaque";
         }
     }
@@ -56,8 +56,7 @@ void expectWalked(const QImage &before, QImage &after, int width, int height)
 // Every version of the kernel this machine can run, each held to the plain rule: only one is in use, and the
 // others would otherwise go unchecked here.
 class EveryKernelVersion : public ::testing::TestWithParam<DecolorizeRowVersion>
-{
-};
+{};
 
 std::string versionName(const ::testing::TestParamInfo<DecolorizeRowVersion> &info)
 {
@@ -185,8 +184,8 @@ TEST(DecolorizeWalk, EveryColourOfAWholeSurfaceInPlace)
 
 TEST(DecolorizeWalk, AwkwardSizesInPlaceAndFromASharedSurface)
 {
-    const QSize sizes[] = {{1, 1}, {1, 37}, {37, 1}, {3, 5}, {7, 4}, {9, 3}, {15, 2}, {17, 6}, {31, 3},
-                           {33, 5}, {63, 2}, {65, 3}, {127, 2}, {129, 2}, {0, 9}, {9, 0}};
+    const QSize sizes[] = {{1, 1},  {1, 37}, {37, 1}, {3, 5},  {7, 4},   {9, 3},   {15, 2}, {17, 6},
+                           {31, 3}, {33, 5}, {63, 2}, {65, 3}, {127, 2}, {129, 2}, {0, 9},  {9, 0}};
     quint32 seed = 1;
     for (const QSize size : sizes) {
         SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());

@@ -3,8 +3,8 @@
 #include "WorkflowFixture.h"
 
 #include "controls/Gdi.h"
-#include "tests/greyrule/GreyRule.h"
 #include "picture/StatusTexts.h"
+#include "tests/greyrule/GreyRule.h"
 
 #include <QTest>
 

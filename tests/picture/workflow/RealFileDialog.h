@@ -12,9 +12,9 @@ public:
     explicit FileDialogTyping(const QString &text);
     ~FileDialogTyping();
 
-    bool typed() const;     // the dialog was found and the name typed
-    bool gaveUp() const;    // the dialog had to be rejected
-    QString title() const;  // the title of the dialog found
+    bool typed() const;    // the dialog was found and the name typed
+    bool gaveUp() const;   // the dialog had to be rejected
+    QString title() const; // the title of the dialog found
     QStringList nameFilters() const;
 
     struct State;

@@ -3,8 +3,8 @@
 #include "WorkflowFixture.h"
 
 #include "controls/Gdi.h"
-#include "tests/greyrule/GreyRule.h"
 #include "picture/StatusTexts.h"
+#include "tests/greyrule/GreyRule.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -132,7 +132,8 @@ TEST_F(WorkflowTest, ARunTimeErrorIsShownAndTheWindowKeepsItsPicture)
     }
 
     ASSERT_EQ(messageBoxes.size(), 1);
-    EXPECT_TRUE(messageBoxes[0].prompt.startsWith(QStringLiteral("实时错误 '7'"))) << messageBoxes[0].prompt.toStdString();
+    EXPECT_TRUE(messageBoxes[0].prompt.startsWith(QStringLiteral("实时错误 '7'")))
+        << messageBoxes[0].prompt.toStdString();
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(form->Picture1.Picture() == loaded);
     EXPECT_TRUE(form->Image1.Picture() == loaded);

@@ -5,8 +5,8 @@
 
 #include "controls/App.h"
 #include "controls/PictureFiles.h"
-#include "tests/greyrule/GreyRule.h"
 #include "picture/StatusTexts.h"
+#include "tests/greyrule/GreyRule.h"
 #include "tests/hostile/PictureCorpus.h"
 
 #include <QDir>
@@ -43,7 +43,7 @@ protected:
         double sum = 0;
         for (qsizetype i = 0; i < got.size(); ++i)
             sum += std::abs(GetRed(got[i]) - GetRed(expected[i])) + std::abs(GetGreen(got[i]) - GetGreen(expected[i]))
-                + std::abs(GetBlue(got[i]) - GetBlue(expected[i]));
+                   + std::abs(GetBlue(got[i]) - GetBlue(expected[i]));
         return sum / (3.0 * double(got.size()));
     }
 };
@@ -82,7 +82,8 @@ TEST_F(SaveTest, SavesTheGreyPictureAsA24BitBitmapBitForBit)
 TEST_F(SaveTest, JpegNamesGetARealJpegEveryOtherNameABitmap)
 {
     const QList<qint32> grey = greyPicture(48, 32);
-    for (const QString &name : {QStringLiteral("grey.jpg"), QStringLiteral("GREY2.JPEG"), QStringLiteral("grey3.Jpg")}) {
+    for (const QString &name :
+         {QStringLiteral("grey.jpg"), QStringLiteral("GREY2.JPEG"), QStringLiteral("grey3.Jpg")}) {
         SCOPED_TRACE(name.toStdString());
         save(path(name));
         EXPECT_EQ(status(), StatusText::SavedTo + path(name));
@@ -321,8 +322,8 @@ TEST(SavePicture, EveryPixelFormatBecomesA24BitBitmapOrAGreyJpeg)
 {
     QTemporaryDir folder;
     const QImage colour = colourPattern(13, 7);
-    for (const QImage::Format format : {QImage::Format_ARGB32, QImage::Format_RGB888, QImage::Format_Grayscale8,
-                                        QImage::Format_Indexed8}) {
+    for (const QImage::Format format :
+         {QImage::Format_ARGB32, QImage::Format_RGB888, QImage::Format_Grayscale8, QImage::Format_Indexed8}) {
         SCOPED_TRACE(int(format));
         const QImage image = colour.convertToFormat(format);
         const QString bitmap = folder.filePath(QStringLiteral("picture.bmp"));

@@ -11,9 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <ostream>
 #include <functional>
 #include <memory>
+#include <ostream>
 
 // Failure messages show texts as text.
 inline void PrintTo(const QString &text, std::ostream *out)
