@@ -68,7 +68,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     qInstallMessageHandler(dropToolkitMessages);
 
-    QStringList arguments = app.arguments();
+    QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     const ParsedOptions parsed = parseOptions(arguments);
     if (!parsed.error.isEmpty())
