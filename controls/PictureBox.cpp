@@ -1,5 +1,7 @@
 #include "PictureBox.h"
 
+#include "pixels/ImageMemory.h"
+
 #include <QPainter>
 #include <QScopedValueRollback>
 
@@ -17,8 +19,11 @@ void PictureBox::setPicture(const StdPicture &picture)
     m_picture = picture;
     const QImage &image = picture.image();
     if (m_autoSize && !image.isNull()) {
-        // The inner area becomes the picture, so the surface can share the picture's pixels outright.
+        // The inner area becomes the picture, so the surface can share the picture's pixels outright. The first
+        // drawing through hDC gives it pixels of its own: their memory is made ready now, while the user waits
+        // for the picture anyway, so that a fresh process's first drawing is as quick as a later one.
         m_surface = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+        ImageMemory::prepare(m_surface.size(), m_surface.format());
         resizeToInner(m_surface.size());
     } else {
         fitSurfaceToInnerArea();

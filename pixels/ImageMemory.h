@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QImage>
 
+#include <atomic>
 #include <mutex>
 #include <sys/mman.h>
 
@@ -39,6 +40,20 @@ public:
         if (image.isNull())
             giveBack(block);
         return image;
+    }
+
+    // Has a block for a picture of `size` and `format` mapped and written through before it is asked for, when
+    // the one large picture there is has no block beside it: the first picture a fresh process writes then costs
+    // what a later one does, the kernel's clearing of new memory done here instead. Where two large pictures are
+    // held, one of them is about to go and leave its block. Only a hint; nothing is allocated for small pictures.
+    static void prepare(QSize size, QImage::Format format)
+    {
+        const int depth = QImage::toPixelFormat(format).bitsPerPixel();
+        if (size.isEmpty() || depth <= 0)
+            return;
+        const qint64 bytes = rowBytes(size.width(), depth) * size.height();
+        if (bytes >= LargeImageBytes)
+            blocks().prepareSpare(size_t(bytes));
     }
 
 private:
@@ -82,6 +97,7 @@ private:
         static const bool hugePages = hugePagesOnRequest();
         if (!hugePages || ::madvise(block, pageLength, MADV_HUGEPAGE) != 0)
             ::madvise(block, pageLength, MADV_POPULATE_WRITE);
+        blocks().m_mapped.fetch_add(1);
         return new Block{block, pageLength};
     }
 
@@ -100,7 +116,14 @@ private:
         if (!block)
             return;
         ::munmap(block->address, block->length);
+        blocks().m_mapped.fetch_sub(1);
         delete block;
+    }
+
+    // Whether a kept block serves a picture of `length` bytes: large enough, and not wasted on it.
+    static bool serves(const Block *block, size_t length)
+    {
+        return block && block->length >= length && block->length / 4 <= length;
     }
 
     Block *take(size_t length)
@@ -110,10 +133,24 @@ private:
             const std::lock_guard<std::mutex> guard(m_lock);
             spare = std::exchange(m_spare, nullptr);
         }
-        if (spare && spare->length >= length && spare->length / 4 <= length)
+        if (serves(spare, length))
             return spare;
         unmap(spare); // before mapping anew, so that the two are never held together
         return map(length);
+    }
+
+    void prepareSpare(size_t length)
+    {
+        {
+            const std::lock_guard<std::mutex> guard(m_lock);
+            if (m_spare || m_mapped.load() != 1)
+                return;
+        }
+        Block *block = take(length);
+        if (!block)
+            return;
+        ::madvise(block->address, block->length, MADV_POPULATE_WRITE);
+        keep(block);
     }
 
     void keep(Block *block)
@@ -128,4 +165,5 @@ private:
 
     std::mutex m_lock;
     Block *m_spare = nullptr;
+    std::atomic<int> m_mapped = 0; // blocks mapped now, the spare among them
 };
