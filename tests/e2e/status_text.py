@@ -34,6 +34,16 @@ def labels(node, found, depth=0):
     return found
 
 
+def accessible_desktop():
+    """The desktop of the accessibility bus; None, saying why, when there is no bus or no pyatspi."""
+    try:
+        import pyatspi
+        return pyatspi.Registry.getDesktop(0)
+    except Exception as error:
+        print(f"no accessibility bus: {error}")
+        return None
+
+
 def application(desktop, name):
     for index in range(desktop.childCount):
         try:
@@ -46,11 +56,8 @@ def application(desktop, name):
 
 
 def wait(app_name, text, seconds):
-    try:
-        import pyatspi
-        desktop = pyatspi.Registry.getDesktop(0)
-    except Exception as error:
-        print(f"no accessibility bus: {error}")
+    desktop = accessible_desktop()
+    if desktop is None:
         return NOT_THERE
     deadline = time.monotonic() + seconds
     seen_app = False
@@ -93,11 +100,8 @@ def find_role(tree, role):
 
 
 def roles(app_name, seconds):
-    try:
-        import pyatspi
-        desktop = pyatspi.Registry.getDesktop(0)
-    except Exception as error:
-        print(f"no accessibility bus: {error}")
+    desktop = accessible_desktop()
+    if desktop is None:
         return NOT_THERE
     deadline = time.monotonic() + seconds
     while True:
@@ -133,11 +137,8 @@ def named_nodes(node, name, role, found, depth=0):
 
 
 def buttons(app_name, window_name, seconds):
-    try:
-        import pyatspi
-        desktop = pyatspi.Registry.getDesktop(0)
-    except Exception as error:
-        print(f"no accessibility bus: {error}")
+    desktop = accessible_desktop()
+    if desktop is None:
         return NOT_THERE
     deadline = time.monotonic() + seconds
     seen_app = False

@@ -4,6 +4,7 @@
 
 #include "controls/Gdi.h"
 #include "picture/StatusTexts.h"
+#include "pixels/ImageMemory.h"
 #include "tests/greyrule/GreyRule.h"
 
 #include <QFile>
@@ -118,12 +119,13 @@ TEST_F(WorkflowTest, ARunTimeErrorIsShownAndTheWindowKeepsItsPicture)
 {
     if (!AddressLimitsWork)
         GTEST_SKIP() << "address space limits do not mix with the address sanitizer";
-    // Larger than any block the allocator keeps at hand, so the walk's fresh buffer needs new address space.
     const QImage pattern = colourPattern(4096, 4096);
     open(writePicture(path("big.bmp"), pattern));
     const StdPicture loaded = form->Picture1.Picture();
     ASSERT_NE(loaded.Handle(), 0);
     form->show();
+    // The block made ready for the walk is taken first, so that its fresh buffer needs new address space.
+    const QImage held = ImageMemory::allocate(pattern.size(), QImage::Format_RGB32);
 
     {
         const AddressSpaceCap cap(16 * 1024 * 1024);
