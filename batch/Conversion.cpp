@@ -6,11 +6,6 @@
 #include "pixels/Decolorize.h"
 #include "pixels/PictureMemory.h"
 
-#include <QFile>
-
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace {
 
 ConversionResult failed(ConversionFailure step, const PictureFailure &failure)
@@ -40,17 +35,6 @@ QString outputSuffix(OutputFormat format)
     case OutputFormat::Bmp: break;
     }
     return QStringLiteral("bmp");
-}
-
-bool looksLikePicture(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return false;
-    unsigned char magic[2] = {};
-    const bool read = ::pread(fd, magic, sizeof magic, 0) == qint64(sizeof magic);
-    ::close(fd);
-    return read && ((magic[0] == 0xFF && magic[1] == 0xD8) || (magic[0] == 'B' && magic[1] == 'M'));
 }
 
 qint64 surfaceMemoryBudget()

@@ -28,10 +28,6 @@ struct ConversionResult
     bool ok() const { return failure == ConversionFailure::None; }
 };
 
-// Whether the file announces itself as a JPEG or a bitmap in its first bytes: how files in a folder are told
-// apart from the rest. False also when the file cannot be read.
-bool looksLikePicture(const QString &path);
-
 // How many bytes of surface pictures may take at once: the budget the window's open keeps to.
 qint64 surfaceMemoryBudget();
 

@@ -259,6 +259,16 @@ PictureResult<QImage> PictureReader::readBitmap()
     return image;
 }
 
+bool looksLikePicture(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    const bool picture = startsLikeAPicture(fd);
+    ::close(fd);
+    return picture;
+}
+
 PictureResult<QImage> readPicture(const QString &path)
 {
     PictureReader reader(path);

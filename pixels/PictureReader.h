@@ -55,3 +55,7 @@ private:
 
 // Both steps at once, against pictureMemoryBudget().
 PictureResult<QImage> readPicture(const QString &path);
+
+// Whether the file announces itself as a JPEG or a bitmap in its first bytes, as the reader asks before anything
+// else; false also when it cannot be read. Never waits on a pipe or a device.
+bool looksLikePicture(const QString &path);
