@@ -164,7 +164,7 @@ PictureResult<PictureWrite> startPictureWrite(const QImage &picture, const QStri
     WriteBehindDevice device(file);
     QImageWriter writer(&device, encoding.value().writerFormat);
     writer.setQuality(encoding.value().quality);
-    write.m_written = writer.write(encoding.value().pixels);
+    write.m_written = writer.write(encoding.value().pixels) && device.finish();
     write.m_error = write.m_written ? 0 : errno;
     return write;
 }

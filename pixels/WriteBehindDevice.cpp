@@ -5,7 +5,15 @@
 WriteBehindDevice::WriteBehindDevice(QFileDevice &file)
     : m_file(file)
 {
+    m_chunk.reserve(ChunkBytes);
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+}
+
+bool WriteBehindDevice::finish()
+{
+    const bool written = m_chunk.isEmpty() || writeChunk(m_chunk.constData(), m_chunk.size());
+    m_chunk.clear();
+    return written;
 }
 
 qint64 WriteBehindDevice::readData(char *, qint64)
@@ -15,16 +23,21 @@ qint64 WriteBehindDevice::readData(char *, qint64)
 
 qint64 WriteBehindDevice::writeData(const char *data, qint64 size)
 {
-    const qint64 written = m_file.write(data, size);
-    if (written < 0) {
-        setErrorString(m_file.errorString());
+    if (m_chunk.size() + size > ChunkBytes && !finish())
         return -1;
+    if (size >= ChunkBytes)
+        return writeChunk(data, size) ? size : -1;
+    m_chunk.append(data, qsizetype(size));
+    return size;
+}
+
+bool WriteBehindDevice::writeChunk(const char *data, qint64 size)
+{
+    if (m_file.write(data, size) != size || !m_file.flush()) {
+        setErrorString(m_file.errorString());
+        return false;
     }
-    m_notStarted += written;
     // Only a hint: whether the disk starts early or not, the sync at the end decides.
-    if (m_notStarted >= ChunkBytes && m_file.flush()) {
-        ::sync_file_range(m_file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
-        m_notStarted = 0;
-    }
-    return written;
+    ::sync_file_range(m_file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    return true;
 }

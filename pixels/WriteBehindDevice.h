@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFileDevice>
 #include <QIODevice>
 
-// Writes through to a file and has the disk start on every megabyte as soon as it is written, so that the
-// sync that ends a save waits for little more than the last megabyte instead of the whole file.
+// Writes through to a file a megabyte at a time: an encoder writes a row or a few kilobytes at once, and one
+// system call a megabyte costs far less than one a row. The disk starts on every megabyte as soon as it is
+// written, so that the sync that ends a save waits for little more than the last one instead of the whole file.
 class WriteBehindDevice : public QIODevice
 {
 public:
@@ -12,13 +14,18 @@ public:
 
     bool isSequential() const override { return true; }
 
+    // Writes what is still gathered. False, with errno telling why, when the file did not take it all.
+    bool finish();
+
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
     qint64 writeData(const char *data, qint64 size) override;
 
 private:
-    static constexpr qint64 ChunkBytes = qint64(1024) * 1024;
+    static constexpr qsizetype ChunkBytes = qsizetype(1024) * 1024;
+
+    bool writeChunk(const char *data, qint64 size);
 
     QFileDevice &m_file;
-    qint64 m_notStarted = 0;
+    QByteArray m_chunk;
 };
