@@ -20,7 +20,7 @@ namespace {
 const QString LoadFailed = QStringLiteral("加载失败");
 const QString SaveFailed = QStringLiteral("保存失败");
 
-// How often the waiting thread redraws the progress line and looks for the workers' end.
+// How often the waiting thread redraws the progress line; the workers' end wakes it at once.
 constexpr std::chrono::milliseconds TickInterval(50);
 
 QString what(ConversionFailure failure)
@@ -50,14 +50,23 @@ void WorkerPool::run(int threads)
     for (int i = 0; i < threads; ++i)
         workers.emplace_back([this] {
             work();
-            --m_running;
+            workerDone();
         });
-    while (m_running > 0) {
+    std::unique_lock lock(m_runningLock);
+    while (!m_allDone.wait_for(lock, TickInterval, [this] { return m_running == 0; })) {
+        lock.unlock();
         m_reporter.tick();
-        std::this_thread::sleep_for(TickInterval);
+        lock.lock();
     }
     for (std::thread &worker : workers)
         worker.join();
+}
+
+void WorkerPool::workerDone()
+{
+    const std::lock_guard lock(m_runningLock);
+    if (--m_running == 0)
+        m_allDone.notify_one();
 }
 
 void WorkerPool::work()

@@ -6,6 +6,8 @@
 #include <QList>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 class MemoryGate;
 class Reporter;
@@ -25,6 +27,7 @@ public:
 
 private:
     void work();
+    void workerDone();
     void convert(const Job &job, SaveBehind &saving);
     bool outputStands(const Job &job) const;
 
@@ -35,5 +38,7 @@ private:
     Reporter &m_reporter;
     const std::atomic<bool> &m_stopping;
     std::atomic<qsizetype> m_next{0};
-    std::atomic<int> m_running{0};
+    std::mutex m_runningLock;
+    std::condition_variable m_allDone;
+    int m_running = 0;
 };
