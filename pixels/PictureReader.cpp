@@ -2,6 +2,7 @@
 
 #include "BitmapBands.h"
 #include "ImageMemory.h"
+#include "JpegIntoSurface.h"
 #include "JpegScanData.h"
 #include "JpegStructure.h"
 #include "PictureMemory.h"
@@ -68,6 +69,13 @@ bool decode(QImageReader &reader, QSize size, QImage &image)
     if (reader.imageFormat() == QImage::Format_RGB32)
         image = ImageMemory::allocate(size, QImage::Format_RGB32);
     return reader.read(&image) && !image.isNull();
+}
+
+// The common JPEG, which Qt's reader would take as it is: neither turned by its EXIF orientation nor carrying
+// comments, which only Qt's reader reads as Qt does.
+bool jpegAsStored(QImageReader &reader)
+{
+    return reader.transformation() == QImageIOHandler::TransformationNone && reader.textKeys().isEmpty();
 }
 
 } // namespace
@@ -222,6 +230,13 @@ PictureResult<QImage> PictureReader::readJpeg()
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "jpeg");
     reader.setAutoTransform(true);
+    if (jpegAsStored(reader)) {
+        if (std::optional<QImage> surface = decodeJpegIntoSurface(m_bytes)) {
+            if (surface->isNull())
+                return failure(PictureError::OutOfMemory);
+            return std::move(*surface);
+        }
+    }
     QImage image;
     if (!decode(reader, m_size, image))
         return failure(PictureError::NotAPicture);

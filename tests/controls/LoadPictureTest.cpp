@@ -4,8 +4,10 @@
 #include "pixels/PictureReader.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -14,6 +16,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +40,19 @@ QByteArray encoded(const QImage &image, const char *format)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     EXPECT_TRUE(image.save(&buffer, format, format == QByteArray("JPG") ? 95 : -1));
+    return bytes;
+}
+
+QByteArray encodedProgressive(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    writer.setQuality(95);
+    EXPECT_TRUE(writer.write(image));
+    EXPECT_TRUE(bytes.contains(QByteArray("\xFF\xC2", 2))) << "expected a progressive frame";
     return bytes;
 }
 
@@ -153,15 +169,7 @@ TEST_F(LoadPictureTest, TopDownBitmapsAndProgressiveJpegsLoad)
     ASSERT_GT(qFromLittleEndian<qint32>(bmp.constData() + 22), 0) << "expected a bottom-up bitmap from Qt";
     EXPECT_EQ(LoadPicture(write(QStringLiteral("topdown.bmp"), topDown(bmp))).image(), image);
 
-    QByteArray progressive;
-    QBuffer buffer(&progressive);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setProgressiveScanWrite(true);
-    writer.setQuality(95);
-    ASSERT_TRUE(writer.write(image));
-    ASSERT_TRUE(progressive.contains(QByteArray("\xFF\xC2", 2))) << "expected a progressive frame";
-    const QImage loaded = LoadPicture(write(QStringLiteral("progressive.jpg"), progressive)).image();
+    const QImage loaded = LoadPicture(write(QStringLiteral("progressive.jpg"), encodedProgressive(image))).image();
     ASSERT_EQ(loaded.size(), image.size());
     EXPECT_TRUE(near(loaded.pixel(4, 4), image.pixel(4, 4)));
     EXPECT_TRUE(near(loaded.pixel(20, 12), image.pixel(20, 12)));
@@ -201,6 +209,63 @@ TEST_F(LoadPictureTest, ExifOrientationIsApplied)
     EXPECT_TRUE(near(turned.pixel(12, 3), qRgb(220, 30, 30)));
     EXPECT_TRUE(near(turned.pixel(3, 3), qRgb(40, 40, 210)));
     EXPECT_TRUE(near(turned.pixel(12, 28), qRgb(40, 40, 210)));
+}
+
+// Noise of every colour at an odd size: any other upsampling, transform or rounding than Qt's shows in it.
+QImage noiseImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    quint32 state = 12345;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            image.setPixel(x, y, 0xFF000000u | (state >> 8));
+        }
+    return image;
+}
+
+// JPEGs are decoded without Qt's reader where that is quicker; what comes out must be what Qt's reader gives,
+// down to the last byte of every pixel, the resolution, the colour profile and the comments.
+TEST_F(LoadPictureTest, JpegsDecodeExactlyAsQtsReaderDecodesThem)
+{
+    QImage plain = noiseImage(61, 37);
+    QImage profiled = plain;
+    profiled.setColorSpace(QColorSpace::DisplayP3);
+    profiled.setDotsPerMeterX(10000); // stored in dots a centimetre
+    profiled.setDotsPerMeterY(20000);
+    QImage commented = plain;
+    commented.setText(QStringLiteral("Description"), QStringLiteral("two  spaces\nand a line"));
+    QByteArray aspectOnly = encoded(plain, "JPG");
+    ASSERT_EQ(aspectOnly.mid(6, 5), QByteArray("JFIF\0", 5));
+    aspectOnly[13] = 0; // density unit: none, a mere aspect ratio
+
+    const QList<std::pair<const char *, QByteArray>> jpegs = {
+        {"plain", encoded(plain, "JPG")},
+        {"progressive", withExifOrientation(encodedProgressive(plain), 1)},
+        {"profile and dots a centimetre", encoded(profiled, "JPG")},
+        {"comment", encoded(commented, "JPG")},
+        {"aspect ratio only", aspectOnly},
+        {"turned", withExifOrientation(encoded(plain, "JPG"), 8)},
+        {"grey", encoded(plain.convertToFormat(QImage::Format_Grayscale8), "JPG")},
+    };
+    for (const auto &[name, jpeg] : jpegs) {
+        SCOPED_TRACE(name);
+        const QString path = write(QStringLiteral("picture.jpg"), jpeg);
+        QImageReader qtReader(path);
+        qtReader.setAutoTransform(true);
+        const QImage expected = qtReader.read().convertToFormat(QImage::Format_RGB32);
+        ASSERT_FALSE(expected.isNull());
+        const QImage loaded = LoadPicture(path).image();
+        ASSERT_EQ(loaded.size(), expected.size());
+        ASSERT_EQ(loaded.format(), QImage::Format_RGB32);
+        for (int y = 0; y < loaded.height(); ++y)
+            ASSERT_EQ(std::memcmp(loaded.constScanLine(y), expected.constScanLine(y), size_t(loaded.width()) * 4), 0)
+                << "row " << y;
+        EXPECT_EQ(loaded.dotsPerMeterX(), expected.dotsPerMeterX());
+        EXPECT_EQ(loaded.dotsPerMeterY(), expected.dotsPerMeterY());
+        EXPECT_EQ(loaded.colorSpace(), expected.colorSpace());
+        EXPECT_EQ(loaded.text(), expected.text());
+    }
 }
 
 // The engine's reader tells the size from the headers alone, and holds the picture to the budget it is given.
