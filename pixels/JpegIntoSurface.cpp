@@ -58,7 +58,7 @@ void keepIccProfile(const jpeg_decompress_struct &decoder, QByteArray &profile)
 // Runs the decoder over the whole stream into `surface`, allocated here once the header gives the size, and
 // keeps the colour profile. Nothing here has a destructor that a refusal, jumping back past this frame, would
 // skip.
-bool decodeInto(jpeg_decompress_struct &decoder, QByteArrayView bytes, QImage &surface, QByteArray &profile)
+bool decodeInto(jpeg_decompress_struct &decoder, QByteArrayView bytes, QSize size, QImage &surface, QByteArray &profile)
 {
     jpeg_mem_src(&decoder, reinterpret_cast<const unsigned char *>(bytes.data()),
                  static_cast<unsigned long>(bytes.size()));
@@ -69,7 +69,9 @@ bool decodeInto(jpeg_decompress_struct &decoder, QByteArrayView bytes, QImage &s
     // Qt's settings at its default quality: the accurate transform and smooth upsampling, libjpeg's defaults.
     decoder.out_color_space = JCS_EXT_BGRX;
     jpeg_calc_output_dimensions(&decoder);
-    surface = ImageMemory::allocate(QSize(int(decoder.output_width), int(decoder.output_height)), QImage::Format_RGB32);
+    if (QSize(int(decoder.output_width), int(decoder.output_height)) != size)
+        return false;
+    surface = ImageMemory::allocate(size, QImage::Format_RGB32);
     if (surface.isNull())
         return true;
     jpeg_start_decompress(&decoder);
@@ -100,7 +102,7 @@ void takeResolution(const jpeg_decompress_struct &decoder, QImage &surface)
 
 } // namespace
 
-std::optional<QImage> decodeJpegIntoSurface(QByteArrayView bytes)
+std::optional<QImage> decodeJpegIntoSurface(QByteArrayView bytes, QSize size)
 {
     Refusal refusal;
     jpeg_decompress_struct decoder{};
@@ -112,7 +114,7 @@ std::optional<QImage> decodeJpegIntoSurface(QByteArrayView bytes)
     QByteArray profile;
     volatile bool decoded = false;
     if (setjmp(refusal.jump) == 0)
-        decoded = decodeInto(decoder, bytes, surface, profile);
+        decoded = decodeInto(decoder, bytes, size, surface, profile);
     if (decoded && !surface.isNull()) {
         takeResolution(decoder, surface);
         if (!profile.isEmpty())

@@ -231,7 +231,7 @@ PictureResult<QImage> PictureReader::readJpeg()
     QImageReader reader(&buffer, "jpeg");
     reader.setAutoTransform(true);
     if (jpegAsStored(reader)) {
-        if (std::optional<QImage> surface = decodeJpegIntoSurface(m_bytes)) {
+        if (std::optional<QImage> surface = decodeJpegIntoSurface(m_bytes, m_size)) {
             if (surface->isNull())
                 return failure(PictureError::OutOfMemory);
             return std::move(*surface);
