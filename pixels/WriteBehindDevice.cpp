@@ -5,13 +5,13 @@
 WriteBehindDevice::WriteBehindDevice(QFileDevice &file)
     : m_file(file)
 {
-    m_chunk.reserve(ChunkBytes);
+    m_chunk.reserve(size_t(ChunkBytes));
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
 }
 
 bool WriteBehindDevice::finish()
 {
-    const bool written = m_chunk.isEmpty() || writeChunk(m_chunk.constData(), m_chunk.size());
+    const bool written = m_chunk.empty() || writeChunk(m_chunk.data(), qint64(m_chunk.size()));
     m_chunk.clear();
     return written;
 }
@@ -23,11 +23,11 @@ qint64 WriteBehindDevice::readData(char *, qint64)
 
 qint64 WriteBehindDevice::writeData(const char *data, qint64 size)
 {
-    if (m_chunk.size() + size > ChunkBytes && !finish())
+    if (qint64(m_chunk.size()) + size > ChunkBytes && !finish())
         return -1;
     if (size >= ChunkBytes)
         return writeChunk(data, size) ? size : -1;
-    m_chunk.append(data, qsizetype(size));
+    m_chunk.insert(m_chunk.end(), data, data + size);
     return size;
 }
 

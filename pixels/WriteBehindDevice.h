@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QByteArray>
 #include <QFileDevice>
 #include <QIODevice>
+
+#include <vector>
 
 // Writes through to a file a megabyte at a time: an encoder writes a row or a few kilobytes at once, and one
 // system call a megabyte costs far less than one a row. The disk starts on every megabyte as soon as it is
@@ -22,10 +23,10 @@ protected:
     qint64 writeData(const char *data, qint64 size) override;
 
 private:
-    static constexpr qsizetype ChunkBytes = qsizetype(1024) * 1024;
+    static constexpr qint64 ChunkBytes = qint64(1024) * 1024;
 
     bool writeChunk(const char *data, qint64 size);
 
     QFileDevice &m_file;
-    QByteArray m_chunk;
+    std::vector<char> m_chunk; // its capacity kept from chunk to chunk
 };
