@@ -45,10 +45,12 @@ protected:
         }
         s_server = std::make_unique<QProcess>();
         // -displayfd picks a free display and writes its number to the given descriptor, here standard output.
+        // -noreset: by default the server resets when its last client leaves, and a program that connects
+        // meanwhile is turned away; a test that starts the program more than once would see it fail to start.
         s_server->start(QStringLiteral("Xvfb"),
                         {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                         QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                         QStringLiteral("1280x1024x24")});
+                         QStringLiteral("tcp"), QStringLiteral("-noreset"), QStringLiteral("-screen"),
+                         QStringLiteral("0"), QStringLiteral("1280x1024x24")});
         const QDeadlineTimer deadline(20000);
         QByteArray out;
         while (!out.contains('\n') && !deadline.hasExpired() && s_server->state() != QProcess::NotRunning) {
