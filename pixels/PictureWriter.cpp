@@ -17,7 +17,8 @@ namespace {
 
 constexpr int JpegQuality = 95;
 
-// The picture's one channel when every pixel is grey; a null image as soon as a row is not.
+// The picture's one channel, at the picture's resolution, when every pixel is grey; a null image as soon as a
+// row is not.
 PictureResult<QImage> greyChannelOf(const QImage &image)
 {
     const int width = image.width();
@@ -27,6 +28,8 @@ PictureResult<QImage> greyChannelOf(const QImage &image)
     QImage grey = ImageMemory::allocate(image.size(), QImage::Format_Grayscale8);
     if (grey.isNull())
         return PictureFailure{PictureError::OutOfMemory, {}};
+    grey.setDotsPerMeterX(image.dotsPerMeterX());
+    grey.setDotsPerMeterY(image.dotsPerMeterY());
     for (int y = 0; y < image.height(); ++y) {
         const quint32 *from = row(y);
         if (y > 0 && !isGreyRow(from, width))

@@ -317,11 +317,13 @@ TEST_F(SaveTest, SaveThroughTheRealFileDialog)
     EXPECT_FALSE(QFileInfo::exists(path("typed")));
 }
 
-// Pictures of other pixel formats than the box's, handed straight to the save function.
+// Pictures of other pixel formats than the box's, handed straight to the save function, keep their resolution.
 TEST(SavePicture, EveryPixelFormatBecomesA24BitBitmapOrAGreyJpeg)
 {
     QTemporaryDir folder;
-    const QImage colour = colourPattern(13, 7);
+    QImage colour = colourPattern(13, 7);
+    colour.setDotsPerMeterX(11811); // 300 dots an inch
+    colour.setDotsPerMeterY(7874);  // 200
     for (const QImage::Format format :
          {QImage::Format_ARGB32, QImage::Format_RGB888, QImage::Format_Grayscale8, QImage::Format_Indexed8}) {
         SCOPED_TRACE(int(format));
@@ -330,12 +332,15 @@ TEST(SavePicture, EveryPixelFormatBecomesA24BitBitmapOrAGreyJpeg)
         SavePicture(StdPicture(image), bitmap);
         EXPECT_EQ(bmpBitCount(bitmap), 24);
         EXPECT_EQ(colourValues(QImage(bitmap)), colourValues(image));
+        EXPECT_EQ(QImage(bitmap).dotsPerMeterY(), 7874);
 
         const QString jpeg = folder.filePath(QStringLiteral("picture.jpg"));
         const QImage grey = image.convertToFormat(QImage::Format_Grayscale8).convertToFormat(format);
         SavePicture(StdPicture(grey), jpeg);
         EXPECT_EQ(formatByContent(jpeg), "jpeg");
         EXPECT_TRUE(QImage(jpeg).allGray());
+        EXPECT_EQ(QImage(jpeg).dotsPerMeterX(), 11811);
+        EXPECT_EQ(QImage(jpeg).dotsPerMeterY(), 7874);
     }
     EXPECT_THROW(SavePicture(StdPicture(), folder.filePath(QStringLiteral("none.bmp"))), RuntimeError);
     EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("none.bmp"))));
