@@ -62,8 +62,8 @@ bool collectInputs(const Options &options, QStringList &inputs, QString &problem
 
 int main(int argc, char *argv[])
 {
-    // A picture made afresh (the one channel of a grey JPEG) takes the toolkit's default resolution, which the
-    // window takes from its screen: the usual 96 dots per inch here, so that the files come out the same.
+    // A picture whose file gives no resolution (a JPEG with a mere aspect ratio) takes the toolkit's default,
+    // which the window takes from its screen: the usual 96 dots per inch here, so that the files come out the same.
     QCoreApplication::setAttribute(Qt::AA_Use96Dpi);
     QCoreApplication app(argc, argv);
     qInstallMessageHandler(dropToolkitMessages);
