@@ -1,15 +1,12 @@
 #include "JpegIntoSurface.h"
 
 #include "ImageMemory.h"
+#include "JpegDecompressor.h"
 
 #include <QColorSpace>
 
 #include <array>
-#include <csetjmp>
-#include <cstdio>
 #include <cstring>
-
-#include <jpeglib.h>
 
 namespace {
 
@@ -20,22 +17,6 @@ constexpr int RowsAtOnce = 16;
 constexpr char IccSignature[] = "ICC_PROFILE";
 constexpr unsigned IccHeaderBytes = 14;
 constexpr unsigned IccLeastSegmentBytes = 128 + 4 + IccHeaderBytes;
-
-struct Refusal
-{
-    jpeg_error_mgr manager; // first, so that the decoder's pointer to it is a pointer to the whole
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void refuse(j_common_ptr decoder)
-{
-    std::longjmp(reinterpret_cast<Refusal *>(decoder->err)->jump, 1);
-}
-
-// The decoder's warnings (stray bytes it skipped, say) change nothing in what it decodes; nobody reads them.
-void keepQuiet(j_common_ptr)
-{
-}
 
 bool threeComponents(const jpeg_decompress_struct &decoder)
 {
@@ -57,11 +38,9 @@ void keepIccProfile(const jpeg_decompress_struct &decoder, QByteArray &profile)
 
 // Runs the decoder over the whole stream into `surface`, allocated here once the header gives the size, and
 // keeps the colour profile. Nothing here has a destructor that a refusal, jumping back past this frame, would
-// skip.
-bool decodeInto(jpeg_decompress_struct &decoder, QByteArrayView bytes, QSize size, QImage &surface, QByteArray &profile)
+// skip; the decoder's warnings (stray bytes it skipped, say) change nothing in what it decodes.
+bool decodeInto(jpeg_decompress_struct &decoder, QSize size, QImage &surface, QByteArray &profile)
 {
-    jpeg_mem_src(&decoder, reinterpret_cast<const unsigned char *>(bytes.data()),
-                 static_cast<unsigned long>(bytes.size()));
     jpeg_save_markers(&decoder, JPEG_APP0 + 2, 0xFFFF);
     if (jpeg_read_header(&decoder, TRUE) != JPEG_HEADER_OK || !threeComponents(decoder))
         return false;
@@ -104,24 +83,17 @@ void takeResolution(const jpeg_decompress_struct &decoder, QImage &surface)
 
 std::optional<QImage> decodeJpegIntoSurface(QByteArrayView bytes, QSize size)
 {
-    Refusal refusal;
-    jpeg_decompress_struct decoder{};
-    decoder.err = jpeg_std_error(&refusal.manager);
-    refusal.manager.error_exit = refuse;
-    refusal.manager.output_message = keepQuiet;
-    jpeg_create_decompress(&decoder);
+    JpegDecompressor decompressor(bytes);
     QImage surface;
     QByteArray profile;
-    volatile bool decoded = false;
-    if (setjmp(refusal.jump) == 0)
-        decoded = decodeInto(decoder, bytes, size, surface, profile);
-    if (decoded && !surface.isNull()) {
-        takeResolution(decoder, surface);
+    const bool decoded =
+        decompressor.run([&](jpeg_decompress_struct &decoder) { return decodeInto(decoder, size, surface, profile); });
+    if (!decoded)
+        return std::nullopt;
+    if (!surface.isNull()) {
+        takeResolution(decompressor.decoder(), surface);
         if (!profile.isEmpty())
             surface.setColorSpace(QColorSpace::fromIccProfile(profile));
     }
-    jpeg_destroy_decompress(&decoder);
-    if (!decoded)
-        return std::nullopt;
     return surface;
 }
