@@ -15,21 +15,8 @@ set -uo pipefail
 SKIPPED=77
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
-PROGRAM=
-PICTURES=
-WORK=
-while [ $# -gt 0 ]; do
-  case $1 in
-    --program) PROGRAM=$2; shift 2 ;;
-    --pictures) PICTURES=$2; shift 2 ;;
-    --work) WORK=$2; shift 2 ;;
-    *) echo "unknown argument: $1" >&2; exit 2 ;;
-  esac
-done
-if [ -z "$PROGRAM" ] || [ -z "$PICTURES" ] || [ -z "$WORK" ]; then
-  echo "usage: run-e2e.sh --program <kelvo> --pictures <kelvo_e2e_pictures> --work <folder>" >&2
-  exit 2
-fi
+source "$HERE/arguments.sh"
+read_arguments "run-e2e.sh --program <kelvo> --pictures <kelvo_e2e_pictures> --work <folder>" "$@"
 
 # Window titles, as regular expressions for xdotool.
 MAIN_TITLE='^Kelvo\.图片去色黑白工具$'

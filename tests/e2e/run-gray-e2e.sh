@@ -6,21 +6,8 @@
 #   run-gray-e2e.sh --program <kelvo-gray> --pictures <kelvo_e2e_pictures> --work <folder>
 set -uo pipefail
 
-PROGRAM=
-PICTURES=
-WORK=
-while [ $# -gt 0 ]; do
-  case $1 in
-    --program) PROGRAM=$2; shift 2 ;;
-    --pictures) PICTURES=$2; shift 2 ;;
-    --work) WORK=$2; shift 2 ;;
-    *) echo "unknown argument: $1" >&2; exit 2 ;;
-  esac
-done
-if [ -z "$PROGRAM" ] || [ -z "$PICTURES" ] || [ -z "$WORK" ]; then
-  echo "usage: run-gray-e2e.sh --program <kelvo-gray> --pictures <kelvo_e2e_pictures> --work <folder>" >&2
-  exit 2
-fi
+source "$(dirname "${BASH_SOURCE[0]}")/arguments.sh"
+read_arguments "run-gray-e2e.sh --program <kelvo-gray> --pictures <kelvo_e2e_pictures> --work <folder>" "$@"
 
 fail() {
   printf 'FAIL: %s\n' "$*"
