@@ -55,28 +55,43 @@ def application(desktop, name):
     return None
 
 
-def wait(app_name, text, seconds):
+def poll(app_name, seconds, look):
+    """Asks look(app) about the application every 0.2 s until it answers (anything but None) or `seconds` are up.
+    Its answer; None when the application showed up but look never answered; NOT_THERE, saying why, when there is
+    no bus or the application never showed up on it."""
     desktop = accessible_desktop()
     if desktop is None:
         return NOT_THERE
     deadline = time.monotonic() + seconds
     seen_app = False
-    last = []
     while True:
         app = application(desktop, app_name)
         if app is not None:
             seen_app = True
-            last = labels(app, [])
-            if text in last:
-                return 0
+            answer = look(app)
+            if answer is not None:
+                return answer
         if time.monotonic() > deadline:
             break
         time.sleep(0.2)
     if not seen_app:
         print(f"{app_name} did not show up on the accessibility bus")
         return NOT_THERE
-    print(f"no label reads {text!r}; labels: {last!r}")
-    return 1
+    return None
+
+
+def wait(app_name, text, seconds):
+    last = []
+
+    def look(app):
+        last[:] = labels(app, [])
+        return 0 if text in last else None
+
+    status = poll(app_name, seconds, look)
+    if status is None:
+        print(f"no label reads {text!r}; labels: {last!r}")
+        return 1
+    return status
 
 
 def roles_of(node, depth=0):
@@ -100,25 +115,16 @@ def find_role(tree, role):
 
 
 def roles(app_name, seconds):
-    desktop = accessible_desktop()
-    if desktop is None:
-        return NOT_THERE
-    deadline = time.monotonic() + seconds
-    while True:
-        app = application(desktop, app_name)
-        if app is not None:
-            break
-        if time.monotonic() > deadline:
-            print(f"{app_name} did not show up on the accessibility bus")
-            return NOT_THERE
-        time.sleep(0.2)
-    windows = [roles_of(child) for child in app]
-    frames = [window for window in windows if window[0] == "frame"]
-    bar = find_role(frames[0], "status bar") if frames else None
-    if bar is None or not bar[1] or any(child[0] != "label" for child in bar[1]):
-        print(f"no frame with a status bar of labels; windows: {windows!r}")
-        return 1
-    return 0
+    def look(app):
+        windows = [roles_of(child) for child in app]
+        frames = [window for window in windows if window[0] == "frame"]
+        bar = find_role(frames[0], "status bar") if frames else None
+        if bar is None or not bar[1] or any(child[0] != "label" for child in bar[1]):
+            print(f"no frame with a status bar of labels; windows: {windows!r}")
+            return 1
+        return 0
+
+    return poll(app_name, seconds, look)
 
 
 def named_nodes(node, name, role, found, depth=0):
@@ -137,28 +143,19 @@ def named_nodes(node, name, role, found, depth=0):
 
 
 def buttons(app_name, window_name, seconds):
-    desktop = accessible_desktop()
-    if desktop is None:
-        return NOT_THERE
-    deadline = time.monotonic() + seconds
-    seen_app = False
-    while True:
-        app = application(desktop, app_name)
-        if app is not None:
-            seen_app = True
-            for window in named_nodes(app, window_name, None, []):
-                names = [button.name for button in named_nodes(window, None, "push button", [])]
-                if names:
-                    print("\n".join(names))
-                    return 0
-        if time.monotonic() > deadline:
-            break
-        time.sleep(0.2)
-    if not seen_app:
-        print(f"{app_name} did not show up on the accessibility bus")
-        return NOT_THERE
-    print(f"no window {window_name!r} with push buttons")
-    return 1
+    def look(app):
+        for window in named_nodes(app, window_name, None, []):
+            names = [button.name for button in named_nodes(window, None, "push button", [])]
+            if names:
+                print("\n".join(names))
+                return 0
+        return None
+
+    status = poll(app_name, seconds, look)
+    if status is None:
+        print(f"no window {window_name!r} with push buttons")
+        return 1
+    return status
 
 
 def name_change(app_name, text, seconds):
