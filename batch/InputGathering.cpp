@@ -41,7 +41,7 @@ void InputGathering::gatherFolder(const QString &folder, const QString &relative
                              relative.isEmpty() ? entry.fileName() : relative + QLatin1Char('/') + entry.fileName(),
                              into);
         } else if (!ResultNaming::isResultName(entry.fileName())
-                   && (!entry.isReadable() || looksLikePicture(entry.filePath()))) {
+                   && (!entry.isReadable() || looksLikePicture(QFile::encodeName(entry.filePath())))) {
             // A file that cannot be read may well be a picture: the conversion reports why it cannot.
             into.jobs.append(Job{entry.filePath(), relative, {}, {}});
         }

@@ -80,8 +80,13 @@ bool jpegAsStored(QImageReader &reader)
 
 } // namespace
 
-PictureReader::PictureReader(QString path)
-    : m_path(std::move(path))
+PictureReader::PictureReader(const QString &path)
+    : m_path(QFile::encodeName(path))
+{
+}
+
+PictureReader::PictureReader(QByteArray nativePath)
+    : m_path(std::move(nativePath))
 {
 }
 
@@ -116,7 +121,7 @@ PictureResult<> PictureReader::open()
     m_file.close();
     if (m_path.isEmpty())
         return PictureFailure{PictureError::FileNotFound, {}};
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::open(m_path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return failure(openErrorKind(errno));
     m_file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
@@ -274,9 +279,9 @@ PictureResult<QImage> PictureReader::readBitmap()
     return image;
 }
 
-bool looksLikePicture(const QString &path)
+bool looksLikePicture(const QByteArray &nativePath)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
     const bool picture = startsLikeAPicture(fd);
@@ -286,6 +291,11 @@ bool looksLikePicture(const QString &path)
 
 PictureResult<QImage> readPicture(const QString &path)
 {
-    PictureReader reader(path);
+    return readPicture(QFile::encodeName(path));
+}
+
+PictureResult<QImage> readPicture(const QByteArray &nativePath)
+{
+    PictureReader reader(nativePath);
     return reader.read();
 }

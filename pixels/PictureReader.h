@@ -19,7 +19,9 @@
 class PictureReader
 {
 public:
-    explicit PictureReader(QString path);
+    explicit PictureReader(const QString &path);
+    // The file by the bytes the system spells its name with, whatever their encoding.
+    explicit PictureReader(QByteArray nativePath);
 
     // Opens the file and checks its headers. A picture whose 32-bit surface would take more than `budget`
     // bytes, or a file larger than that, is refused as OutOfMemory. Gives the size as stored (before any
@@ -43,7 +45,7 @@ private:
     PictureResult<QImage> readBitmap();
     PictureFailure failure(PictureError kind) const { return failureAt(kind, m_path); }
 
-    QString m_path;
+    QByteArray m_path; // as the system spells it
     QFile m_file;
     qint64 m_budget = 0;
     bool m_inspected = false;
@@ -55,7 +57,8 @@ private:
 
 // Both steps at once, against pictureMemoryBudget().
 PictureResult<QImage> readPicture(const QString &path);
+PictureResult<QImage> readPicture(const QByteArray &nativePath);
 
 // Whether the file announces itself as a JPEG or a bitmap in its first bytes, as the reader asks before anything
 // else; false also when it cannot be read. Never waits on a pipe or a device.
-bool looksLikePicture(const QString &path);
+bool looksLikePicture(const QByteArray &nativePath);

@@ -3,6 +3,7 @@
 // What the picture engine gives back: either its result or why there is none, as data. An error kind says
 // what went wrong, the detail names what it concerns (usually the file, in the platform's own notation).
 
+#include <QByteArray>
 #include <QString>
 
 #include <type_traits>
@@ -28,6 +29,8 @@ struct PictureFailure
 
 // A failure concerning the file at `path`.
 PictureFailure failureAt(PictureError kind, const QString &path);
+// The same for a path spelled in the system's bytes, decoded as well as it can be for showing.
+PictureFailure failureAt(PictureError kind, const QByteArray &nativePath);
 
 // Either a T or a PictureFailure. PictureResult<> is the result of an operation that gives nothing back.
 template<class T = std::monostate>
