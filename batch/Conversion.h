@@ -3,20 +3,27 @@
 #include "pixels/PictureReader.h"
 #include "pixels/PictureWriter.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
 #include <optional>
 
 // The one place where the command meets the picture engine: a file turned grey exactly as the window opens,
-// decolorizes and saves it, and every failure told in the window's words.
+// decolorizes and saves it, and every failure told in the window's words. Paths are the system's bytes.
 
 enum class OutputFormat { Bmp, Jpg, Png };
 
 // The file name ending that each output format is written under.
-QString outputSuffix(OutputFormat format);
+QByteArray outputSuffix(OutputFormat format);
 
-enum class ConversionFailure { None, Load, TooLarge, Save };
+enum class ConversionFailure {
+    None,
+    Load,
+    TooLarge,
+    Save,
+    TargetTaken, // the output's name was taken meanwhile (by another run, say), and is kept
+};
 
 struct ConversionResult
 {
@@ -37,8 +44,9 @@ qint64 surfaceMemoryBudget();
 class GreySource
 {
 public:
-    explicit GreySource(const QString &path)
-        : m_reader(path)
+    explicit GreySource(const QByteArray &path)
+        : m_path(path)
+        , m_reader(path)
     {
     }
 
@@ -51,17 +59,24 @@ public:
     QImage takeSurface() { return std::move(m_surface); }
 
 private:
+    QByteArray m_path;
     PictureReader m_reader;
     qint64 m_surfaceBytes = 0;
     QImage m_surface;
 };
 
-// A grey picture encoded into a temporary file beside its target, waiting to be committed: to have the disk
-// confirm it and put it in place, which takes time but no processor. The file appears whole or not at all.
+// A grey picture encoded into an unnamed or hidden file beside its target, waiting to be committed: to have
+// the disk confirm it and give it its name, which takes time but no processor. The file appears whole or not
+// at all; a file or link at the name is replaced only when `replace` is set, never written through.
 struct GreyWrite
 {
     std::optional<PictureWrite> write; // empty when encoding failed
+    QByteArray target;
     ConversionResult result;
 };
-GreyWrite startSave(const QImage &surface, const QString &target, OutputFormat format);
+GreyWrite startSave(const QImage &surface, const QByteArray &target, OutputFormat format, bool replace);
 ConversionResult commitSave(GreyWrite &save);
+
+// Why the system refused the file or folder at `path` (its error number), in the window's words where it has
+// them.
+QString systemReason(int error, const QByteArray &path);

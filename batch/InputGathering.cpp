@@ -1,62 +1,120 @@
 #include "InputGathering.h"
 
-#include "Conversion.h"
+#include "FilePaths.h"
 #include "ResultNaming.h"
 
 #include "controls/RuntimeError.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "pixels/PictureReader.h"
+#include "pixels/WholeFile.h"
 
-InputGathering::InputGathering(bool recursive, const QString &outputFolder)
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray resolved(const QByteArray &path)
+{
+    char buffer[PATH_MAX];
+    return ::realpath(path.constData(), buffer) != nullptr ? QByteArray(buffer) : QByteArray();
+}
+
+// The names in `folder` that are not hidden, in byte order; false when it cannot be listed.
+bool listFolder(const QByteArray &folder, QList<QByteArray> &names)
+{
+    DIR *entries = ::opendir(folder.constData());
+    if (entries == nullptr)
+        return false;
+    while (const dirent *entry = ::readdir(entries)) {
+        if (entry->d_name[0] != '.')
+            names << QByteArray(entry->d_name);
+    }
+    ::closedir(entries);
+    std::sort(names.begin(), names.end());
+    return true;
+}
+
+bool isFolder(const QByteArray &path)
+{
+    struct stat status = {};
+    return ::stat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool isLink(const QByteArray &path)
+{
+    struct stat status = {};
+    return ::lstat(path.constData(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+} // namespace
+
+InputGathering::InputGathering(bool recursive, const QByteArray &outputFolder)
     : m_recursive(recursive)
-    , m_outputFolder(outputFolder.isEmpty() ? QString() : QFileInfo(outputFolder).canonicalFilePath())
+    , m_intoOutputFolder(!outputFolder.isEmpty())
+    , m_outputFolder(outputFolder.isEmpty() ? QByteArray() : resolved(outputFolder))
 {
 }
 
-GatheredInputs InputGathering::gather(const QStringList &inputs) const
+GatheredInputs InputGathering::gather(const QList<Input> &inputs) const
 {
     GatheredInputs gathered;
-    for (const QString &input : inputs) {
-        if (QFileInfo(input).isDir())
-            gatherFolder(input, QString(), gathered);
-        else
-            gathered.jobs.append(Job{input, {}, {}, {}});
+    for (const Input &input : inputs) {
+        if (WholeFile::isTemporaryName(FilePaths::fileName(input.path))) {
+            gathered.passedOver.append({input.path, QStringLiteral("中断的运行留下的临时文件")});
+            continue;
+        }
+        QByteArray layout;
+        if (input.keepsPath && m_intoOutputFolder) {
+            const std::optional<QByteArray> kept = FilePaths::relativeLayout(input.path);
+            if (!kept) {
+                gathered.failures.append({input.path, QStringLiteral("路径中有“..”, 不能在输出文件夹中保持")});
+                continue;
+            }
+            layout = *kept;
+        }
+        if (isFolder(input.path)) {
+            gatherFolder(input.path, layout, gathered);
+            continue;
+        }
+        const qsizetype slash = layout.lastIndexOf('/');
+        gathered.jobs.append(Job{input.path, slash < 0 ? QByteArray() : layout.left(slash), {}, {}});
     }
     return gathered;
 }
 
-void InputGathering::gatherFolder(const QString &folder, const QString &relative, GatheredInputs &into) const
+void InputGathering::gatherFolder(const QByteArray &folder, const QByteArray &relative, GatheredInputs &into) const
 {
-    const QDir dir(folder);
-    if (!dir.isReadable()) {
-        into.problems.append({folder, RuntimeError::standardDescription(ErrorNumber::PermissionDenied)});
+    QList<QByteArray> names;
+    if (!listFolder(folder, names)) {
+        into.failures.append({folder, RuntimeError::standardDescription(ErrorNumber::PermissionDenied)});
         return;
     }
-    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo &entry : entries) {
-        if (entry.isDir()) {
-            if (m_recursive && !entry.isSymLink() && entry.canonicalFilePath() != m_outputFolder)
-                gatherFolder(entry.filePath(),
-                             relative.isEmpty() ? entry.fileName() : relative + QLatin1Char('/') + entry.fileName(),
-                             into);
-        } else if (!ResultNaming::isResultName(entry.fileName())
-                   && (!entry.isReadable() || looksLikePicture(QFile::encodeName(entry.filePath())))) {
+    for (const QByteArray &name : names) {
+        const QByteArray path = FilePaths::join(folder, name);
+        if (isFolder(path)) {
+            if (m_recursive && !isLink(path) && resolved(path) != m_outputFolder)
+                gatherFolder(path, FilePaths::join(relative, name), into);
+        } else if (!ResultNaming::isResultName(name)
+                   && (::access(path.constData(), R_OK) != 0 || looksLikePicture(path))) {
             // A file that cannot be read may well be a picture: the conversion reports why it cannot.
-            into.jobs.append(Job{entry.filePath(), relative, {}, {}});
+            into.jobs.append(Job{path, relative, {}, {}});
         }
     }
 }
 
-QStringList InputGathering::readList(QIODevice &device, bool nulSeparated)
+QList<QByteArray> InputGathering::readList(QIODevice &device, bool nulSeparated)
 {
     const QByteArray all = device.readAll();
-    QStringList paths;
+    QList<QByteArray> paths;
     for (QByteArray entry : all.split(nulSeparated ? '\0' : '\n')) {
         if (!nulSeparated && entry.endsWith('\r'))
             entry.chop(1);
         if (!entry.isEmpty())
-            paths << QFile::decodeName(entry);
+            paths << entry;
     }
     return paths;
 }

@@ -1,23 +1,25 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
-// One file to convert.
+// One file to convert. Paths are the system's bytes (see FilePaths.h).
 struct Job
 {
-    QString source;
-    // Where the file sits below the folder it was found in, "" for a file named itself: the layout an output
-    // folder keeps.
-    QString relativeFolder;
-    QString target;
-    // Set when the file is refused before any work on it (its output would land on an input or on another
+    QByteArray source;
+    // Where the result goes below an output folder: the folders below a folder named on the command line, or
+    // the path of a listed file (or one named with --relative); "" for a file named itself.
+    QByteArray relativeFolder;
+    QByteArray target;
+    // Set when the file is refused before any work on it (its output would land on itself or on another
     // file's output).
     QString refusal;
 };
 
-// A failure met while gathering the inputs, not tied to one file.
+// An input met while gathering that is not converted: one that cannot be read (a failure), or one passed
+// over (a leftover of a killed run, the output of another input).
 struct InputProblem
 {
-    QString path;
+    QByteArray path;
     QString reason;
 };

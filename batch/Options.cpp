@@ -1,10 +1,31 @@
 #include "Options.h"
 
+#include <limits>
 #include <optional>
 
 namespace {
 
 constexpr int MaxJobs = 1024;
+
+// A size as sort -S takes it: a number of bytes, or of kibibytes, mebibytes or gibibytes with K, M or G.
+qint64 sizeOf(const QByteArray &text)
+{
+    static constexpr struct {
+        char suffix;
+        qint64 factor;
+    } Units[] = {{'K', qint64(1) << 10}, {'M', qint64(1) << 20}, {'G', qint64(1) << 30}};
+    QByteArray digits = text.toUpper();
+    qint64 factor = 1;
+    for (const auto &unit : Units) {
+        if (digits.endsWith(unit.suffix)) {
+            digits.chop(1);
+            factor = unit.factor;
+        }
+    }
+    bool ok = false;
+    const qint64 count = digits.toLongLong(&ok);
+    return ok && count > 0 && count <= std::numeric_limits<qint64>::max() / factor ? count * factor : 0;
+}
 
 // Walks the arguments the way GNU tools read them: short options may be bundled (-rq) and take their value
 // joined or in the next argument (-j4, -j 4); long ones take it after "=" or in the next argument; "--" ends
@@ -12,7 +33,7 @@ constexpr int MaxJobs = 1024;
 class OptionReader
 {
 public:
-    explicit OptionReader(const QStringList &arguments)
+    explicit OptionReader(const QList<QByteArray> &arguments)
         : m_arguments(arguments)
     {
     }
@@ -20,12 +41,12 @@ public:
     ParsedOptions read()
     {
         while (m_next < m_arguments.size() && m_result.error.isEmpty()) {
-            const QString argument = m_arguments[m_next++];
-            if (m_optionsEnded || argument == QLatin1String("-") || !argument.startsWith(QLatin1Char('-')))
+            const QByteArray argument = m_arguments[m_next++];
+            if (m_optionsEnded || argument == "-" || !argument.startsWith('-'))
                 m_result.options.inputs << argument;
-            else if (argument == QLatin1String("--"))
+            else if (argument == "--")
                 m_optionsEnded = true;
-            else if (argument.startsWith(QLatin1String("--")))
+            else if (argument.startsWith("--"))
                 readLong(argument.mid(2));
             else
                 readShortBundle(argument.mid(1));
@@ -38,11 +59,11 @@ public:
     }
 
 private:
-    void readLong(const QString &text)
+    void readLong(const QByteArray &text)
     {
-        const qsizetype equals = text.indexOf(QLatin1Char('='));
-        const QString name = equals < 0 ? text : text.left(equals);
-        const std::optional<QString> joined = equals < 0 ? std::nullopt : std::optional(text.mid(equals + 1));
+        const qsizetype equals = text.indexOf('=');
+        const QString name = QString::fromUtf8(equals < 0 ? text : text.left(equals));
+        const std::optional<QByteArray> joined = equals < 0 ? std::nullopt : std::optional(text.mid(equals + 1));
         Options &options = m_result.options;
         const auto flag = [&](bool &field) {
             if (joined)
@@ -51,6 +72,10 @@ private:
         };
         if (name == QLatin1String("recursive"))
             flag(options.recursive);
+        else if (name == QLatin1String("relative"))
+            flag(options.relative);
+        else if (name == QLatin1String("verbose"))
+            flag(options.verbose);
         else if (name == QLatin1String("null"))
             flag(options.nulSeparated);
         else if (name == QLatin1String("overwrite"))
@@ -62,38 +87,40 @@ private:
         else if (name == QLatin1String("version"))
             flag(options.version);
         else if (name == QLatin1String("jobs") || name == QLatin1String("output") || name == QLatin1String("format")
-                 || name == QLatin1String("files-from"))
+                 || name == QLatin1String("files-from") || name == QLatin1String("memory"))
             takeValue(name, joined ? *joined : nextValue(QStringLiteral("--") + name));
         else
             m_result.error = QStringLiteral("无法识别的选项“--%1”").arg(name);
     }
 
-    void readShortBundle(const QString &letters)
+    void readShortBundle(const QByteArray &letters)
     {
         for (qsizetype i = 0; i < letters.size() && m_result.error.isEmpty(); ++i) {
-            const QChar letter = letters[i];
+            const char letter = letters[i];
             Options &options = m_result.options;
-            switch (letter.unicode()) {
+            switch (letter) {
             case 'r': options.recursive = true; break;
+            case 'R': options.relative = true; break;
+            case 'v': options.verbose = true; break;
             case '0': options.nulSeparated = true; break;
             case 'q': options.quiet = true; break;
             case 'h': options.help = true; break;
             case 'j':
             case 'o':
             case 'f': {
-                const QString rest = letters.mid(i + 1);
-                const QString name = letter == QLatin1Char('j')   ? QStringLiteral("jobs")
-                                     : letter == QLatin1Char('o') ? QStringLiteral("output")
-                                                                  : QStringLiteral("format");
-                takeValue(name, rest.isEmpty() ? nextValue(QStringLiteral("-") + letter) : rest);
+                const QByteArray rest = letters.mid(i + 1);
+                const QString name = letter == 'j'   ? QStringLiteral("jobs")
+                                     : letter == 'o' ? QStringLiteral("output")
+                                                     : QStringLiteral("format");
+                takeValue(name, rest.isEmpty() ? nextValue(QStringLiteral("-") + QLatin1Char(letter)) : rest);
                 return;
             }
-            default: m_result.error = QStringLiteral("无效的选项 -- %1").arg(letter);
+            default: m_result.error = QStringLiteral("无效的选项 -- %1").arg(QString::fromUtf8(letters.mid(i, 1)));
             }
         }
     }
 
-    QString nextValue(const QString &option)
+    QByteArray nextValue(const QString &option)
     {
         if (m_next >= m_arguments.size()) {
             m_result.error = QStringLiteral("选项“%1”需要一个参数").arg(option);
@@ -102,7 +129,7 @@ private:
         return m_arguments[m_next++];
     }
 
-    void takeValue(const QString &name, const QString &value)
+    void takeValue(const QString &name, const QByteArray &value)
     {
         if (!m_result.error.isEmpty())
             return;
@@ -111,20 +138,27 @@ private:
             bool ok = false;
             options.jobs = value.toInt(&ok);
             if (!ok || options.jobs < 1 || options.jobs > MaxJobs)
-                m_result.error = QStringLiteral("无效的并行数“%1”:应为 1 到 %2 之间的整数").arg(value).arg(MaxJobs);
+                m_result.error = QStringLiteral("无效的并行数“%1”:应为 1 到 %2 之间的整数")
+                                     .arg(QString::fromUtf8(value))
+                                     .arg(MaxJobs);
+        } else if (name == QLatin1String("memory")) {
+            options.memory = sizeOf(value);
+            if (options.memory == 0)
+                m_result.error = QStringLiteral("无效的内存大小“%1”:应为正整数,可带 K、M 或 G").arg(QString::fromUtf8(value));
         } else if (name == QLatin1String("output")) {
             options.outputFolder = value;
             if (value.isEmpty())
                 m_result.error = QStringLiteral("输出文件夹不能为空");
         } else if (name == QLatin1String("format")) {
-            if (value == QLatin1String("bmp"))
+            if (value == "bmp")
                 options.format = OutputFormat::Bmp;
-            else if (value == QLatin1String("jpg"))
+            else if (value == "jpg")
                 options.format = OutputFormat::Jpg;
-            else if (value == QLatin1String("png"))
+            else if (value == "png")
                 options.format = OutputFormat::Png;
             else
-                m_result.error = QStringLiteral("无效的输出格式“%1”:应为 bmp、jpg 或 png").arg(value);
+                m_result.error =
+                    QStringLiteral("无效的输出格式“%1”:应为 bmp、jpg 或 png").arg(QString::fromUtf8(value));
         } else {
             options.filesFrom = value;
             if (value.isEmpty())
@@ -132,7 +166,7 @@ private:
         }
     }
 
-    const QStringList &m_arguments;
+    const QList<QByteArray> &m_arguments;
     qsizetype m_next = 0;
     bool m_optionsEnded = false;
     ParsedOptions m_result;
@@ -140,7 +174,7 @@ private:
 
 } // namespace
 
-ParsedOptions parseOptions(const QStringList &arguments)
+ParsedOptions parseOptions(const QList<QByteArray> &arguments)
 {
     return OptionReader(arguments).read();
 }
@@ -154,15 +188,20 @@ QString usageText()
                           "  -r, --recursive         同时处理子文件夹中的图片\n"
                           "      --files-from=文件   从文件读取要处理的图片和文件夹,每行一个;“-”表示标准输入\n"
                           "  -0, --null              --files-from 的列表以 NUL 字符分隔(配合 find -print0)\n"
-                          "  -o, --output=文件夹     结果写入此文件夹(不存在时创建),保持文件夹输入的相对结构;\n"
+                          "  -o, --output=文件夹     结果写入此文件夹(不存在时创建),保持文件夹输入的相对结构,\n"
+                          "                          列表中的路径整个保持(去掉开头的“/”,含“..”的拒绝);\n"
                           "                          不指定时,结果写在原图旁边,名为“原名-黑白.扩展名”\n"
+                          "  -R, --relative          命令行上给出的路径也像列表中的一样整个保持\n"
                           "  -f, --format=格式       输出格式:bmp(默认,24 位位图)、jpg 或 png(8 位灰度)\n"
-                          "  -j, --jobs=N            同时处理 N 个文件(默认:处理器核心数)\n"
-                          "      --overwrite         覆盖已存在的输出文件(默认跳过并报告)\n"
+                          "  -j, --jobs=N            同时处理 N 个文件(默认:可用的处理器数)\n"
+                          "      --memory=大小       正在处理的图片最多共用这么多内存(如 512M、2G;默认按可用内存)\n"
+                          "      --overwrite         替换已存在的输出文件(默认跳过)\n"
                           "  -q, --quiet             只报告失败\n"
+                          "  -v, --verbose           逐个列出跳过的文件\n"
                           "  -h, --help              显示此帮助并退出\n"
                           "      --version           显示版本信息并退出\n"
                           "\n"
+                          "两个输入的结果会重名时,各自命名为“原名-黑白-散列.扩展名”,散列由其路径算出。\n"
                           "退出状态:0 全部成功,1 有文件失败(其余文件照常写出),2 用法错误。\n"
                           "\n"
                           "示例:\n"

@@ -2,21 +2,25 @@
 
 #include "Conversion.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
-#include <QStringList>
 
-// What the command line asks for.
+// What the command line asks for. Paths are the arguments' own bytes.
 struct Options
 {
-    QStringList inputs;
-    QString filesFrom;         // a list of inputs to read, "-" for standard input; empty for none
+    QList<QByteArray> inputs;
+    QByteArray filesFrom;      // a list of inputs to read, "-" for standard input; empty for none
     bool nulSeparated = false; // that list is separated by NUL characters rather than lines
     bool recursive = false;
-    QString outputFolder; // empty: each result beside its source
+    bool relative = false;     // named inputs keep their paths below the output folder, as listed ones do
+    QByteArray outputFolder;   // empty: each result beside its source
     OutputFormat format = OutputFormat::Bmp;
-    int jobs = 0; // 0: one per core
+    int jobs = 0; // 0: one per processor this process may run on
+    qint64 memory = 0; // bytes the pictures in work may take at most; 0: as much as the machine allows
     bool overwrite = false;
     bool quiet = false;
+    bool verbose = false;
     bool help = false;
     bool version = false;
 };
@@ -27,6 +31,6 @@ struct ParsedOptions
     QString error; // a usage error, in the user's words; empty when the command line is sound
 };
 
-ParsedOptions parseOptions(const QStringList &arguments);
+ParsedOptions parseOptions(const QList<QByteArray> &arguments);
 
 QString usageText();

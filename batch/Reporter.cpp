@@ -1,15 +1,10 @@
 #include "Reporter.h"
 
-#include <QDir>
+#include "FilePaths.h"
 
 namespace {
 
 constexpr qint64 RedrawMilliseconds = 100;
-
-QString shown(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
 
 QString clockText(qint64 seconds)
 {
@@ -22,10 +17,11 @@ QString clockText(qint64 seconds)
 
 } // namespace
 
-Reporter::Reporter(FILE *out, bool terminal, bool quiet)
+Reporter::Reporter(FILE *out, bool terminal, bool quiet, bool verbose)
     : m_out(out)
     , m_terminal(terminal)
     , m_quiet(quiet)
+    , m_verbose(verbose)
 {
     m_clock.start();
 }
@@ -36,19 +32,26 @@ void Reporter::setTotal(qsizetype total)
     m_total = total;
 }
 
-void Reporter::failed(const QString &path, const QString &what, const QString &reason)
+void Reporter::failed(const QByteArray &path, const QString &what, const QString &reason)
 {
     const std::lock_guard<std::mutex> guard(m_lock);
     ++m_failed;
-    printLine(QStringLiteral("kelvo-gray: %1: %2: %3").arg(shown(path), what, reason));
+    printLine(QStringLiteral("kelvo-gray: %1: %2: %3").arg(FilePaths::shown(path), what, reason));
 }
 
-void Reporter::skipped(const QString &path, const QString &target)
+void Reporter::skipped(const QByteArray &path, const QString &reason)
 {
     const std::lock_guard<std::mutex> guard(m_lock);
     ++m_skipped;
-    if (!m_quiet)
-        printLine(QStringLiteral("kelvo-gray: %1: 已跳过: 输出文件已存在: %2").arg(shown(path), shown(target)));
+    if (m_verbose && !m_quiet)
+        printLine(QStringLiteral("kelvo-gray: %1: 已跳过: %2").arg(FilePaths::shown(path), reason));
+}
+
+void Reporter::detail(const QString &line)
+{
+    const std::lock_guard<std::mutex> guard(m_lock);
+    if (m_verbose && !m_quiet)
+        printLine(QStringLiteral("kelvo-gray: ") + line);
 }
 
 void Reporter::converted(qint64 pixels)

@@ -7,16 +7,18 @@
 #include <mutex>
 
 // Tells the user how the run goes, on standard error: one line per failure (naming the file and the reason),
-// one per skipped file, and on a terminal a progress line redrawn at most ten times a second. Workers report
-// from their own threads.
+// skipped files counted (and listed, one a line, only when asked to be verbose), and on a terminal a progress
+// line redrawn at most ten times a second. Workers report from their own threads.
 class Reporter
 {
 public:
-    Reporter(FILE *out, bool terminal, bool quiet);
+    Reporter(FILE *out, bool terminal, bool quiet, bool verbose);
 
     void setTotal(qsizetype total);
-    void failed(const QString &path, const QString &what, const QString &reason);
-    void skipped(const QString &path, const QString &target);
+    void failed(const QByteArray &path, const QString &what, const QString &reason);
+    void skipped(const QByteArray &path, const QString &reason);
+    // A line about the run itself, shown only when asked to be verbose.
+    void detail(const QString &line);
     void converted(qint64 pixels);
 
     // Redraws the progress line when it is due; called from the main thread while workers run.
@@ -32,6 +34,7 @@ private:
     FILE *m_out;
     const bool m_terminal;
     const bool m_quiet;
+    const bool m_verbose;
     std::mutex m_lock;
     QElapsedTimer m_clock;
     qint64 m_lastDraw = -1;

@@ -1,63 +1,108 @@
 #include "ResultNaming.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "FilePaths.h"
+
+#include <QCryptographicHash>
+#include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 
 namespace {
 
-const QString ResultMark = QStringLiteral("-黑白");
+const QByteArray ResultMark = QStringLiteral("-黑白").toUtf8();
+constexpr qsizetype HashDigits = 8;
 
-// Two spellings of one file come out the same.
-QString comparable(const QString &path)
+// The name up to its last dot, which its extension follows.
+QByteArray stemOf(const QByteArray &fileName)
 {
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+    const qsizetype dot = fileName.lastIndexOf('.');
+    return dot < 0 ? fileName : fileName.left(dot);
+}
+
+QByteArray pathHash(const QByteArray &path)
+{
+    const QByteArray layout = FilePaths::relativeLayout(path).value_or(path);
+    const QByteArray spelled = path.startsWith('/') ? '/' + layout : layout;
+    return QCryptographicHash::hash(spelled, QCryptographicHash::Sha1).toHex().left(HashDigits);
 }
 
 } // namespace
 
-ResultNaming::ResultNaming(const QString &outputFolder, OutputFormat format)
+ResultNaming::ResultNaming(const QByteArray &outputFolder, OutputFormat format)
     : m_outputFolder(outputFolder)
     , m_format(format)
 {
 }
 
-void ResultNaming::name(QList<Job> &jobs) const
+void ResultNaming::name(QList<Job> &jobs, QList<InputProblem> &passedOver) const
 {
     // A file named twice (itself and within its folder, say) is converted once.
-    QSet<QString> inputs;
+    QSet<QByteArray> inputs;
     jobs.removeIf([&inputs](const Job &job) {
-        const QString source = comparable(job.source);
+        const QByteArray source = FilePaths::entryIdentity(job.source);
         if (inputs.contains(source))
             return true;
         inputs.insert(source);
         return false;
     });
-    QSet<QString> targets;
-    for (Job &job : jobs) {
-        job.target = targetOf(job);
-        const QString target = comparable(job.target);
-        if (inputs.contains(target))
+    // A result of an earlier run named again (by a glob, say) is no input of its own but its source's output.
+    QHash<QByteArray, qsizetype> resultOwners;
+    QHash<QByteArray, int> plainUses;
+    for (qsizetype i = 0; i < jobs.size(); ++i) {
+        const QByteArray plain = FilePaths::entryIdentity(plainTarget(jobs[i]));
+        resultOwners.insert(plain, i);
+        resultOwners.insert(FilePaths::entryIdentity(distinctTarget(jobs[i])), i);
+    }
+    QList<Job> named;
+    for (qsizetype i = 0; i < jobs.size(); ++i) {
+        if (resultOwners.value(FilePaths::entryIdentity(jobs[i].source), i) != i)
+            passedOver.append({jobs[i].source, QStringLiteral("是另一个输入的输出")});
+        else
+            named.append(jobs[i]);
+    }
+    for (const Job &job : named)
+        ++plainUses[FilePaths::entryIdentity(plainTarget(job))];
+
+    QSet<QByteArray> targets;
+    for (Job &job : named) {
+        job.target = plainTarget(job);
+        QByteArray target = FilePaths::entryIdentity(job.target);
+        if (plainUses.value(target) > 1) {
+            job.target = distinctTarget(job);
+            target = FilePaths::entryIdentity(job.target);
+        }
+        if (target == FilePaths::entryIdentity(job.source))
             job.refusal = QStringLiteral("输出文件就是输入文件, 不能覆盖");
         else if (targets.contains(target))
-            job.refusal = QStringLiteral("输出文件与另一个文件的输出重名: ") + job.target;
+            job.refusal = QStringLiteral("输出文件与另一个文件的输出重名: ") + FilePaths::shown(job.target);
         targets.insert(target);
     }
+    jobs = named;
 }
 
-bool ResultNaming::isResultName(const QString &fileName)
+bool ResultNaming::isResultName(const QByteArray &fileName)
 {
-    return QFileInfo(fileName).completeBaseName().endsWith(ResultMark);
+    static const QRegularExpression distinct(QStringLiteral("-黑白-[0-9a-f]{%1}$").arg(HashDigits));
+    const QByteArray stem = stemOf(fileName);
+    return stem.endsWith(ResultMark) || QString::fromUtf8(stem).contains(distinct);
 }
 
-QString ResultNaming::targetOf(const Job &job) const
+QByteArray ResultNaming::targetFolder(const Job &job) const
 {
-    const QFileInfo source(job.source);
-    const QString name = source.completeBaseName() + ResultMark + QLatin1Char('.') + outputSuffix(m_format);
     if (m_outputFolder.isEmpty())
-        return source.dir().filePath(name);
-    const QDir folder(m_outputFolder);
-    return folder.filePath(job.relativeFolder.isEmpty() ? name : job.relativeFolder + QLatin1Char('/') + name);
+        return FilePaths::folder(job.source);
+    return FilePaths::join(m_outputFolder, job.relativeFolder);
+}
+
+QByteArray ResultNaming::plainTarget(const Job &job) const
+{
+    const QByteArray name = stemOf(FilePaths::fileName(job.source)) + ResultMark + '.' + outputSuffix(m_format);
+    return FilePaths::join(targetFolder(job), name);
+}
+
+QByteArray ResultNaming::distinctTarget(const Job &job) const
+{
+    const QByteArray name = stemOf(FilePaths::fileName(job.source)) + ResultMark + '-' + pathHash(job.source) + '.'
+                            + outputSuffix(m_format);
+    return FilePaths::join(targetFolder(job), name);
 }

@@ -5,23 +5,27 @@
 
 #include <QList>
 
-// Where each result goes: beside its source as NAME-黑白.<format>, or into an output folder keeping the layout
-// below the folders named on the command line.
+// Where each result goes: beside its source as NAME-黑白.<format>, or into an output folder at the job's
+// relative folder. Where two inputs would meet in one name, each takes NAME-黑白-<8 hex digits>.<format>
+// instead, the digits a hash of its own path as given: the same names on every run, in any order.
 class ResultNaming
 {
 public:
-    ResultNaming(const QString &outputFolder, OutputFormat format);
+    ResultNaming(const QByteArray &outputFolder, OutputFormat format);
 
-    // Drops a job for a file already in the list, gives every job its target, and refuses a job whose target
-    // would be one of the inputs or the target of an earlier job.
-    void name(QList<Job> &jobs) const;
+    // Drops a job for a file already in the list and one for a file that is another job's result (passed over
+    // into `passedOver`), gives every other job its target, and refuses a job whose target would be its own
+    // source or the target of an earlier job.
+    void name(QList<Job> &jobs, QList<InputProblem> &passedOver) const;
 
     // Whether a file name is one that a run of this command gives its results.
-    static bool isResultName(const QString &fileName);
+    static bool isResultName(const QByteArray &fileName);
 
 private:
-    QString targetOf(const Job &job) const;
+    QByteArray plainTarget(const Job &job) const;
+    QByteArray distinctTarget(const Job &job) const;
+    QByteArray targetFolder(const Job &job) const;
 
-    QString m_outputFolder;
+    QByteArray m_outputFolder;
     OutputFormat m_format;
 };

@@ -4,12 +4,9 @@
 #include "Reporter.h"
 #include "SaveBehind.h"
 
-#include "controls/RuntimeError.h"
+#include "FilePaths.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
+#include <cerrno>
 #include <chrono>
 #include <sys/stat.h>
 #include <thread>
@@ -22,6 +19,8 @@ const QString SaveFailed = QStringLiteral("保存失败");
 
 // How often the waiting thread redraws the progress line; the workers' end wakes it at once.
 constexpr std::chrono::milliseconds TickInterval(50);
+
+const QString OutputExists = QStringLiteral("输出文件已存在");
 
 QString what(ConversionFailure failure)
 {
@@ -83,7 +82,7 @@ void WorkerPool::convert(const Job &job, SaveBehind &saving)
         return;
     }
     if (!m_overwrite && outputStands(job)) {
-        m_reporter.skipped(job.source, job.target);
+        m_reporter.skipped(job.source, OutputExists);
         return;
     }
     // The headers first: a picture that could never fit is refused before any wait, the others wait for their
@@ -94,8 +93,9 @@ void WorkerPool::convert(const Job &job, SaveBehind &saving)
         m_reporter.failed(job.source, what(inspected.failure), inspected.reason);
         return;
     }
-    if (!QDir().mkpath(QFileInfo(job.target).path())) {
-        m_reporter.failed(job.source, SaveFailed, RuntimeError::standardDescription(ErrorNumber::PathFileAccess));
+    const QByteArray folder = FilePaths::folder(job.target);
+    if (!FilePaths::makeFolders(folder)) {
+        m_reporter.failed(job.source, SaveFailed, systemReason(errno, folder));
         return;
     }
     const qint64 bytes = source.surfaceBytes();
@@ -107,12 +107,14 @@ void WorkerPool::convert(const Job &job, SaveBehind &saving)
         m_reporter.failed(job.source, what(loaded.failure), loaded.reason);
         return;
     }
-    GreyWrite save = startSave(source.takeSurface(), job.target, m_format);
+    GreyWrite save = startSave(source.takeSurface(), job.target, m_format, m_overwrite);
     m_gate.release(bytes);
     saving.start([this, job, save = std::move(save)]() mutable {
         const ConversionResult result = commitSave(save);
         if (result.ok())
             m_reporter.converted(result.pixels);
+        else if (result.failure == ConversionFailure::TargetTaken)
+            m_reporter.skipped(job.source, OutputExists);
         else
             m_reporter.failed(job.source, what(result.failure), result.reason);
     });
@@ -121,5 +123,5 @@ void WorkerPool::convert(const Job &job, SaveBehind &saving)
 bool WorkerPool::outputStands(const Job &job) const
 {
     struct stat status = {};
-    return ::lstat(QFile::encodeName(job.target).constData(), &status) == 0;
+    return ::lstat(job.target.constData(), &status) == 0;
 }

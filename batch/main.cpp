@@ -1,6 +1,7 @@
 // kelvo-gray: turns JPEG and bitmap files grey from the command line, file for file what the window saves.
 
 #include "Conversion.h"
+#include "FilePaths.h"
 #include "InputGathering.h"
 #include "MemoryGate.h"
 #include "Options.h"
@@ -9,12 +10,15 @@
 #include "StopSignals.h"
 #include "WorkerPool.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
+#include "pixels/WholeFile.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QSet>
+
+#include <cerrno>
 #include <cstdio>
-#include <thread>
+#include <sched.h>
 #include <unistd.h>
 
 namespace {
@@ -26,6 +30,18 @@ constexpr int UsageError = 2;
 void print(FILE *to, const QString &text)
 {
     std::fputs(text.toUtf8().constData(), to);
+}
+
+// Standard output holds only what was asked for (--help, --version): a write to it that fails (a full disk, a
+// closed pipe) fails the command, as in GNU tools.
+int printed(const QString &text)
+{
+    print(stdout, text);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        print(stderr, QStringLiteral("kelvo-gray: 写入标准输出失败\n"));
+        return SomeFailed;
+    }
+    return AllConverted;
 }
 
 int usageError(const QString &message)
@@ -41,21 +57,55 @@ void dropToolkitMessages(QtMsgType, const QMessageLogContext &, const QString &)
 
 // The inputs named on the command line and in the list file; false, with `problem` set, when the list cannot be
 // read.
-bool collectInputs(const Options &options, QStringList &inputs, QString &problem)
+bool collectInputs(const Options &options, QList<Input> &inputs, QString &problem)
 {
-    inputs = options.inputs;
+    for (const QByteArray &named : options.inputs)
+        inputs.append({named, options.relative});
     if (options.filesFrom.isEmpty())
         return true;
     QFile list;
-    const bool opened = options.filesFrom == QLatin1String("-")
-                            ? list.open(stdin, QIODevice::ReadOnly)
-                            : (list.setFileName(options.filesFrom), list.open(QIODevice::ReadOnly));
+    const bool opened = options.filesFrom == "-" ? list.open(stdin, QIODevice::ReadOnly)
+                                                 : list.open(::fopen(options.filesFrom.constData(), "rb"),
+                                                             QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     if (!opened) {
-        problem = QStringLiteral("无法读取列表文件“%1”").arg(options.filesFrom);
+        problem = QStringLiteral("无法读取列表文件“%1”").arg(FilePaths::shown(options.filesFrom));
         return false;
     }
-    inputs += InputGathering::readList(list, options.nulSeparated);
+    for (const QByteArray &listed : InputGathering::readList(list, options.nulSeparated))
+        inputs.append({listed, true});
     return true;
+}
+
+// The processors this process may run on (taskset, a container's share), not all the machine has.
+int usableProcessors()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0)
+        return qMax(1, CPU_COUNT(&set));
+    return qMax(1, int(::sysconf(_SC_NPROCESSORS_ONLN)));
+}
+
+// The raw bytes of the arguments: names in any encoding stay as the system gave them.
+QList<QByteArray> argumentsOf(int argc, char *argv[])
+{
+    QList<QByteArray> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QByteArray(argv[i]);
+    return arguments;
+}
+
+// Takes away what killed runs left in the folders this run writes to.
+void removeLeftovers(const QList<Job> &jobs)
+{
+    QSet<QByteArray> folders;
+    for (const Job &job : jobs) {
+        const QByteArray folder = FilePaths::folder(job.target);
+        if (!folders.contains(folder)) {
+            folders.insert(folder);
+            WholeFile::removeLeftovers(folder);
+        }
+    }
 }
 
 } // namespace
@@ -65,43 +115,46 @@ int main(int argc, char *argv[])
     // A picture whose file gives no resolution (a JPEG with a mere aspect ratio) takes the toolkit's default,
     // which the window takes from its screen: the usual 96 dots per inch here, so that the files come out the same.
     QCoreApplication::setAttribute(Qt::AA_Use96Dpi);
+    const QList<QByteArray> arguments = argumentsOf(argc, argv);
     QCoreApplication app(argc, argv);
     qInstallMessageHandler(dropToolkitMessages);
 
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
     const ParsedOptions parsed = parseOptions(arguments);
     if (!parsed.error.isEmpty())
         return usageError(parsed.error);
     const Options &options = parsed.options;
-    if (options.help) {
-        print(stdout, usageText());
-        return AllConverted;
-    }
-    if (options.version) {
-        print(stdout, QStringLiteral("kelvo-gray " KELVO_VERSION "\n"));
-        return AllConverted;
-    }
+    if (options.help)
+        return printed(usageText());
+    if (options.version)
+        return printed(QStringLiteral("kelvo-gray " KELVO_VERSION "\n"));
 
-    QStringList inputs;
+    QList<Input> inputs;
     QString problem;
     if (!collectInputs(options, inputs, problem))
         return usageError(problem);
-    if (!options.outputFolder.isEmpty() && !QDir().mkpath(options.outputFolder))
-        return usageError(QStringLiteral("无法创建输出文件夹“%1”").arg(options.outputFolder));
+    if (!options.outputFolder.isEmpty() && !FilePaths::makeFolders(options.outputFolder)) {
+        print(stderr, QStringLiteral("kelvo-gray: 无法创建输出文件夹“%1”: %2\n")
+                          .arg(FilePaths::shown(options.outputFolder), systemReason(errno, options.outputFolder)));
+        return SomeFailed;
+    }
 
     const StopSignals stopSignals;
-    Reporter reporter(stderr, ::isatty(STDERR_FILENO) == 1, options.quiet);
+    Reporter reporter(stderr, ::isatty(STDERR_FILENO) == 1, options.quiet, options.verbose);
     GatheredInputs gathered = InputGathering(options.recursive, options.outputFolder).gather(inputs);
-    for (const InputProblem &unreadable : gathered.problems)
+    for (const InputProblem &unreadable : gathered.failures)
         reporter.failed(unreadable.path, QStringLiteral("加载失败"), unreadable.reason);
-    ResultNaming(options.outputFolder, options.format).name(gathered.jobs);
-    reporter.setTotal(gathered.jobs.size());
+    ResultNaming(options.outputFolder, options.format).name(gathered.jobs, gathered.passedOver);
+    for (const InputProblem &passed : gathered.passedOver)
+        reporter.skipped(passed.path, passed.reason);
+    reporter.setTotal(gathered.jobs.size() + gathered.passedOver.size());
+    removeLeftovers(gathered.jobs);
 
-    MemoryGate gate(surfaceMemoryBudget(), stopSignals.stopping());
+    const qint64 budget = surfaceMemoryBudget();
+    MemoryGate gate(options.memory > 0 ? qMin(options.memory, budget) : budget, stopSignals.stopping());
     WorkerPool pool(gathered.jobs, options.format, options.overwrite, gate, reporter, stopSignals.stopping());
-    const int cores = int(qMax(1u, std::thread::hardware_concurrency()));
-    pool.run(options.jobs > 0 ? options.jobs : cores);
+    const int jobs = options.jobs > 0 ? options.jobs : usableProcessors();
+    reporter.detail(QStringLiteral("同时处理 %1 个文件").arg(jobs));
+    pool.run(jobs);
 
     const bool interrupted = stopSignals.stopping();
     const bool allConverted = reporter.finish(interrupted);

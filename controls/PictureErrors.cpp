@@ -7,7 +7,9 @@ int errorNumberOf(PictureError kind)
     switch (kind) {
     case PictureError::FileNotFound: return ErrorNumber::FileNotFound;
     case PictureError::PermissionDenied: return ErrorNumber::PermissionDenied;
-    case PictureError::FileAccess: return ErrorNumber::PathFileAccess;
+    case PictureError::FileAccess:
+    case PictureError::NameTooLong:
+    case PictureError::TargetExists: return ErrorNumber::PathFileAccess;
     case PictureError::NotAPicture:
     case PictureError::NoPicture:
     case PictureError::TooLargeForFormat: return ErrorNumber::InvalidPicture;

@@ -29,6 +29,7 @@ PictureError openErrorKind(int error)
     case ENOTDIR: return PictureError::FileNotFound;
     case EACCES:
     case EPERM: return PictureError::PermissionDenied;
+    case ENAMETOOLONG: return PictureError::NameTooLong;
     default: return PictureError::FileAccess;
     }
 }

@@ -19,6 +19,8 @@ enum class PictureError {
     TooLargeForFormat, // the format cannot describe a picture of this size
     OutOfMemory,       // the picture would not fit in the memory at hand
     DiskFull,          // the disk or the file size limit ran out while writing
+    NameTooLong,       // a file name or a path longer than the system takes
+    TargetExists,      // the name to be written is taken, and was to be kept
 };
 
 struct PictureFailure

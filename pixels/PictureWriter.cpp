@@ -114,9 +114,15 @@ PictureFormat pictureFormatOfName(const QString &path)
     return PictureFormat::Bitmap24;
 }
 
-PictureWrite::PictureWrite(const QString &path)
-    : m_file(std::make_unique<QSaveFile>(path))
+PictureWrite::PictureWrite(const QString &path, std::unique_ptr<QSaveFile> file)
+    : m_chosen(std::move(file))
     , m_path(path)
+{
+}
+
+PictureWrite::PictureWrite(WholeFile file, WholeFile::AtTakenName atTakenName)
+    : m_whole(std::move(file))
+    , m_atTakenName(atTakenName)
 {
 }
 
@@ -124,22 +130,52 @@ PictureWrite::PictureWrite(PictureWrite &&) noexcept = default;
 
 PictureWrite::~PictureWrite()
 {
-    if (m_file)
-        m_file->cancelWriting();
+    if (m_chosen)
+        m_chosen->cancelWriting();
+}
+
+QFileDevice &PictureWrite::device()
+{
+    return m_whole ? m_whole->device() : *m_chosen;
+}
+
+PictureResult<> PictureWrite::encode(const QImage &picture, PictureFormat format)
+{
+    errno = 0;
+    const PictureResult<Encoding> encoding = encodingFor(picture, format);
+    if (!encoding)
+        return encoding.failure();
+    WriteBehindDevice behind(device());
+    QImageWriter writer(&behind, encoding.value().writerFormat);
+    writer.setQuality(encoding.value().quality);
+    m_written = writer.write(encoding.value().pixels) && behind.finish();
+    m_error = m_written ? 0 : errno;
+    return {};
 }
 
 PictureResult<> PictureWrite::commit()
 {
+    if (!m_whole)
+        return commitChosen();
+    if (!m_written)
+        return m_whole->failure(m_error != 0 ? m_error : EIO);
+    const PictureResult<> committed = m_whole->commit(m_atTakenName);
+    m_whole.reset();
+    return committed;
+}
+
+PictureResult<> PictureWrite::commitChosen()
+{
     errno = 0;
-    const bool synced = m_written && m_file->flush() && ::fsync(m_file->handle()) == 0;
+    const bool synced = m_written && m_chosen->flush() && ::fsync(m_chosen->handle()) == 0;
     const int error = m_error != 0 ? m_error : errno;
-    if (synced && m_file->commit()) {
-        m_file.reset();
+    if (synced && m_chosen->commit()) {
+        m_chosen.reset();
         return {};
     }
-    m_file->cancelWriting();
-    const PictureFailure failure = writeFailure(*m_file, error != 0 ? error : errno, m_path);
-    m_file.reset();
+    m_chosen->cancelWriting();
+    const PictureFailure failure = writeFailure(*m_chosen, error != 0 ? error : errno, m_path);
+    m_chosen.reset();
     return failure;
 }
 
@@ -153,22 +189,33 @@ PictureResult<PictureWrite> startPictureWrite(const QImage &picture, const QStri
 
     // In a folder where no new file can be made (a shared folder, a card mounted so) a file that the user may
     // write is written in place instead, as every other program would; a failure there is reported all the same.
-    PictureWrite write(path);
-    QSaveFile &file = *write.m_file;
+    PictureWrite write(path, std::make_unique<QSaveFile>(path));
+    QSaveFile &file = *write.m_chosen;
     file.setDirectWriteFallback(true);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly))
         return writeFailure(file, errno, path);
+    const PictureResult<> encoded = write.encode(image.value(), format);
+    if (!encoded)
+        return encoded.failure();
+    return write;
+}
 
-    errno = 0;
-    const PictureResult<Encoding> encoding = encodingFor(image.value(), format);
-    if (!encoding)
-        return encoding.failure();
-    WriteBehindDevice device(file);
-    QImageWriter writer(&device, encoding.value().writerFormat);
-    writer.setQuality(encoding.value().quality);
-    write.m_written = writer.write(encoding.value().pixels) && device.finish();
-    write.m_error = write.m_written ? 0 : errno;
+PictureResult<PictureWrite> startWholePictureWrite(const QImage &picture, const QByteArray &nativePath,
+                                                   PictureFormat format, WholeFile::AtTakenName atTakenName)
+{
+    if (picture.isNull())
+        return PictureFailure{PictureError::NoPicture, {}};
+    const PictureResult<QImage> image = opaque32(picture);
+    if (!image)
+        return image.failure();
+    PictureResult<WholeFile> file = WholeFile::create(nativePath);
+    if (!file)
+        return file.failure();
+    PictureWrite write(std::move(file).value(), atTakenName);
+    const PictureResult<> encoded = write.encode(image.value(), format);
+    if (!encoded)
+        return encoded.failure();
     return write;
 }
 

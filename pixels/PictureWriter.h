@@ -2,16 +2,19 @@
 
 // Writing a picture to a file. The file appears whole or not at all: the picture goes to a temporary file
 // beside the target, which takes the target's place only once the whole picture is on the disk; a failure
-// anywhere leaves a file that stood there as it was. Only where the folder takes no new file is an existing
-// file that may be written overwritten in place.
+// anywhere leaves a file that stood there as it was. The window's save, which the user has confirmed, replaces
+// what a link there points to, and where the folder takes no new file overwrites a file that may be written in
+// place. A whole-file write (startWholePictureWrite()) does neither.
 
 #include "PictureResult.h"
+#include "WholeFile.h"
 
 #include <QImage>
 #include <QSaveFile>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 enum class PictureFormat {
     Bitmap24, // a Windows bitmap of 24 bits a pixel
@@ -37,10 +40,18 @@ public:
     PictureResult<> commit();
 
 private:
-    explicit PictureWrite(const QString &path);
+    PictureWrite(const QString &path, std::unique_ptr<QSaveFile> file);
+    PictureWrite(WholeFile file, WholeFile::AtTakenName atTakenName);
+    QFileDevice &device();
+    PictureResult<> encode(const QImage &picture, PictureFormat format);
+    PictureResult<> commitChosen();
     friend PictureResult<PictureWrite> startPictureWrite(const QImage &, const QString &, PictureFormat);
+    friend PictureResult<PictureWrite> startWholePictureWrite(const QImage &, const QByteArray &, PictureFormat,
+                                                              WholeFile::AtTakenName);
 
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<QSaveFile> m_chosen; // the window's save
+    std::optional<WholeFile> m_whole;    // or a whole-file write
+    WholeFile::AtTakenName m_atTakenName = WholeFile::AtTakenName::Keep;
     QString m_path;
     bool m_written = false;
     int m_error = 0;
@@ -48,3 +59,8 @@ private:
 
 // The first part of writePicture(): encodes `image` into a temporary file beside `path`.
 PictureResult<PictureWrite> startPictureWrite(const QImage &picture, const QString &path, PictureFormat format);
+
+// The same as a whole-file write to `nativePath` (the system's bytes): never in place, never through a link;
+// at commit, a taken name is kept or replaced as `atTakenName` says.
+PictureResult<PictureWrite> startWholePictureWrite(const QImage &picture, const QByteArray &nativePath,
+                                                   PictureFormat format, WholeFile::AtTakenName atTakenName);

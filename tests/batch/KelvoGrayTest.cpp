@@ -13,7 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -45,6 +49,25 @@ protected:
     Outcome run(const QStringList &arguments, const QByteArray &input = {}) const
     {
         QProcess command;
+        return run(command, arguments, input);
+    }
+
+    // With the system calls named in `failing` failing (see tests/support/FailingCalls.cpp).
+    Outcome runFailing(const char *failing, const QStringList &arguments) const
+    {
+        QProcess command;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("KELVO_FAIL"), QString::fromLatin1(failing));
+        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(KELVO_FAILING_CALLS));
+        // Under the address sanitizer, its runtime need not come first for this.
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                           environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
+        command.setProcessEnvironment(environment);
+        return run(command, arguments);
+    }
+
+    Outcome run(QProcess &command, const QStringList &arguments, const QByteArray &input = {}) const
+    {
         command.setWorkingDirectory(m_folder.path());
         command.start(QStringLiteral(KELVO_GRAY_PROGRAM), arguments);
         command.write(input);
@@ -72,15 +95,31 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    // A file whose name is raw bytes, such as GBK, which no QString carries.
+    void writeRawNamed(const QByteArray &name, const QByteArray &bytes) const
+    {
+        const int fd = ::open((QFile::encodeName(m_folder.path()) + '/' + name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+        ::close(fd);
+    }
+
+    bool rawExists(const QByteArray &name) const
+    {
+        struct stat status = {};
+        return ::lstat((QFile::encodeName(m_folder.path()) + '/' + name).constData(), &status) == 0;
+    }
+
 private:
     QTemporaryDir m_folder;
 };
 
 // A broken file among good ones costs that file alone; other files in the folder are passed over; a second run
-// skips what is there and reports it, --overwrite writes it again.
+// skips what is there and counts it (naming it only with -v), --overwrite writes it again; a run with nothing to
+// do ends at once.
 TEST_F(KelvoGray, ABrokenFileCostsOnlyThatFile)
 {
-    writePicture(QStringLiteral("相册/a.jpg"));
+    writePicture(QStringLiteral("相册/trip.day1.jpg"));
     writeFile(QStringLiteral("相册/b.jpg"), PictureCorpus::jpegOf(PictureCorpus::bandedImage(40, 30)).left(300));
     writeFile(QStringLiteral("相册/notes.txt"), "not a picture");
     writeFile(QStringLiteral("相册/c.bmp"), PictureCorpus::bmp24Of(PictureCorpus::bandedImage(9, 7)));
@@ -94,43 +133,116 @@ TEST_F(KelvoGray, ABrokenFileCostsOnlyThatFile)
         << first.errors.toStdString();
     EXPECT_TRUE(first.errors.contains(QStringLiteral("kelvo-gray: 相册/pipe.jpg: 加载失败: ")));
     EXPECT_EQ(first.errors.count(QStringLiteral("失败: ")), 2);
-    EXPECT_EQ(files(), QStringList({QStringLiteral("相册/a-黑白.bmp"), QStringLiteral("相册/a.jpg"),
-                                    QStringLiteral("相册/b.jpg"), QStringLiteral("相册/c-黑白.bmp"),
+    EXPECT_EQ(files(), QStringList({QStringLiteral("相册/b.jpg"), QStringLiteral("相册/c-黑白.bmp"),
                                     QStringLiteral("相册/c.bmp"), QStringLiteral("相册/notes.txt"),
-                                    QStringLiteral("相册/pipe.jpg")}));
+                                    QStringLiteral("相册/pipe.jpg"), QStringLiteral("相册/trip.day1-黑白.bmp"),
+                                    QStringLiteral("相册/trip.day1.jpg")}));
     EXPECT_EQ(QImage(path(QStringLiteral("相册/c-黑白.bmp"))).size(), QSize(9, 7));
 
-    writeFile(QStringLiteral("相册/a-黑白.bmp"), "kept");
-    const Outcome again = run({QStringLiteral("相册/a.jpg")});
+    writeFile(QStringLiteral("相册/trip.day1-黑白.bmp"), "kept");
+    const Outcome again = run({QStringLiteral("相册/trip.day1.jpg")});
     EXPECT_EQ(again.status, 0);
-    EXPECT_TRUE(again.errors.contains(QStringLiteral("相册/a.jpg: 已跳过"))) << again.errors.toStdString();
-    EXPECT_EQ(bytesOf(QStringLiteral("相册/a-黑白.bmp")), "kept");
-    EXPECT_EQ(run({QStringLiteral("--overwrite"), QStringLiteral("相册/a.jpg")}).status, 0);
-    EXPECT_EQ(QImage(path(QStringLiteral("相册/a-黑白.bmp"))).size(), QSize(48, 32));
+    EXPECT_EQ(again.errors, QStringLiteral("完成: 转换 0 个, 跳过 1 个, 失败 0 个, 用时 0.0 秒\n"));
+    const Outcome told = run({QStringLiteral("-v"), QStringLiteral("相册/trip.day1.jpg")});
+    EXPECT_TRUE(told.errors.contains(QStringLiteral("相册/trip.day1.jpg: 已跳过: 输出文件已存在\n")))
+        << told.errors.toStdString();
+    EXPECT_EQ(bytesOf(QStringLiteral("相册/trip.day1-黑白.bmp")), "kept");
+    EXPECT_EQ(run({QStringLiteral("--overwrite"), QStringLiteral("相册/trip.day1.jpg")}).status, 0);
+    EXPECT_EQ(QImage(path(QStringLiteral("相册/trip.day1-黑白.bmp"))).size(), QSize(48, 32));
+
+    QDir().mkpath(path(QStringLiteral("空")));
+    EXPECT_EQ(run({QStringLiteral("-r"), QStringLiteral("空")}).status, 0);
 }
 
-// An output folder keeps the layout below the folders given; the names come from a NUL-separated list on
-// standard input; an input is never written over, nor one result by another.
-TEST_F(KelvoGray, OutputFolderKeepsTheLayoutAndNeverWritesOverAnInput)
+// Below an output folder, a named folder's pictures keep their places below it, at every depth; a listed path
+// (or a named one with -R) is kept whole, its leading "/" dropped, one that climbs out with ".." refused. A
+// list ends in the separator that find writes, and no empty entry comes of it.
+TEST_F(KelvoGray, OutputFolderKeepsTheLayout)
 {
     writePicture(QStringLiteral("in/x.jpg"));
-    writePicture(QStringLiteral("in/deep/y.jpg"));
-    writePicture(QStringLiteral("in/deep/y.bmp"));
-    const Outcome layout =
-        run({QStringLiteral("-0"), QStringLiteral("--files-from"), QStringLiteral("-"), QStringLiteral("-r"),
-             QStringLiteral("-o"), QStringLiteral("out"), QStringLiteral("-f"), QStringLiteral("png")},
-            QByteArray("in\0", 3));
-    EXPECT_EQ(layout.status, 1);
-    EXPECT_TRUE(layout.errors.contains(QStringLiteral("in/deep/y.jpg: 保存失败"))) << layout.errors.toStdString();
-    EXPECT_EQ(QImage(path(QStringLiteral("out/x-黑白.png"))).format(), QImage::Format_Grayscale8);
-    EXPECT_TRUE(QFile::exists(path(QStringLiteral("out/deep/y-黑白.png"))));
+    writePicture(QStringLiteral("in/deep/deeper/z.jpg"));
+    EXPECT_EQ(run({QStringLiteral("-r"), QStringLiteral("-o"), QStringLiteral("named"), QStringLiteral("in")}).status,
+              0);
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("named/x-黑白.bmp"))));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("named/deep/deeper/z-黑白.bmp"))));
 
-    const QByteArray input = bytesOf(QStringLiteral("in/deep/y.bmp"));
-    QFile::rename(path(QStringLiteral("in/deep/y.bmp")), path(QStringLiteral("in/x-黑白.bmp")));
-    const Outcome overInput =
-        run({QStringLiteral("--overwrite"), QStringLiteral("in/x.jpg"), QStringLiteral("in/x-黑白.bmp")});
-    EXPECT_EQ(overInput.status, 1);
-    EXPECT_EQ(bytesOf(QStringLiteral("in/x-黑白.bmp")), input);
+    const Outcome nul = run({QStringLiteral("-0"), QStringLiteral("--files-from=-"), QStringLiteral("-o"),
+                             QStringLiteral("listed"), QStringLiteral("-f"), QStringLiteral("png")},
+                            QByteArray("in/deep/deeper/z.jpg\0./in/x.jpg\0", 32));
+    EXPECT_EQ(nul.status, 0) << nul.errors.toStdString();
+    EXPECT_EQ(QImage(path(QStringLiteral("listed/in/deep/deeper/z-黑白.png"))).format(), QImage::Format_Grayscale8);
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("listed/in/x-黑白.png"))));
+
+    const QByteArray absolute = QFile::encodeName(path(QStringLiteral("in/deep/deeper/z.jpg")));
+    const Outcome lines = run({QStringLiteral("--files-from"), QStringLiteral("-"), QStringLiteral("-o"),
+                               QStringLiteral("lines")},
+                              absolute + "\nin/x.jpg\n");
+    EXPECT_EQ(lines.status, 0) << lines.errors.toStdString();
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("lines") + QString::fromUtf8(absolute).replace(QStringLiteral("/z.jpg"), QStringLiteral("/z-黑白.bmp")))));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("lines/in/x-黑白.bmp"))));
+
+    const Outcome climbing = run({QStringLiteral("-R"), QStringLiteral("-o"), QStringLiteral("kept"),
+                                  QStringLiteral("in/deep/deeper/z.jpg"), QStringLiteral("in/deep/../x.jpg")});
+    EXPECT_EQ(climbing.status, 1);
+    EXPECT_TRUE(climbing.errors.contains(QStringLiteral("in/deep/../x.jpg: 加载失败: 路径中有“..”")))
+        << climbing.errors.toStdString();
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("kept/in/deep/deeper/z-黑白.bmp"))));
+}
+
+// Two inputs that would meet in one name each get a name of their own, the same whatever the order they come
+// in; a result named again, as a glob does on a second run, is its source's output, not a new input.
+TEST_F(KelvoGray, EveryInputGetsAnOutputOfItsOwnOnEveryRun)
+{
+    writePicture(QStringLiteral("a/IMG_0001.jpg"));
+    writePicture(QStringLiteral("b/IMG_0001.jpg"), {20, 10});
+    writePicture(QStringLiteral("b/IMG_0001.bmp"), {30, 10});
+    const QStringList inputs = {QStringLiteral("a/IMG_0001.jpg"), QStringLiteral("b/IMG_0001.jpg"),
+                                QStringLiteral("b/IMG_0001.bmp")};
+    const auto outputs = [this](const QString &folder) {
+        return QDir(path(folder)).entryList(QDir::Files, QDir::Name);
+    };
+    EXPECT_EQ(run(QStringList{QStringLiteral("-o"), QStringLiteral("one")} + inputs).status, 0);
+    EXPECT_EQ(run(QStringList{QStringLiteral("-o"), QStringLiteral("two")} + QStringList{inputs[2], inputs[1], inputs[0]}).status, 0);
+    EXPECT_EQ(outputs(QStringLiteral("one")).size(), 3) << outputs(QStringLiteral("one")).join(u' ').toStdString();
+    EXPECT_EQ(outputs(QStringLiteral("one")), outputs(QStringLiteral("two")));
+    for (const QString &name : outputs(QStringLiteral("one")))
+        EXPECT_EQ(bytesOf(QStringLiteral("one/") + name), bytesOf(QStringLiteral("two/") + name)) << name.toStdString();
+
+    writePicture(QStringLiteral("glob/x.jpg"));
+    const QStringList glob = {QStringLiteral("glob/x.jpg"), QStringLiteral("glob/x-黑白.bmp")};
+    EXPECT_EQ(run({glob[0]}).status, 0);
+    const QByteArray firstResult = bytesOf(glob[1]);
+    const Outcome again = run(glob);
+    EXPECT_EQ(again.status, 0) << again.errors.toStdString();
+    EXPECT_EQ(run(QStringList{QStringLiteral("--overwrite")} + glob).status, 0);
+    EXPECT_EQ(QDir(path(QStringLiteral("glob"))).entryList(QDir::Files), QStringList({QStringLiteral("x-黑白.bmp"), QStringLiteral("x.jpg")}));
+    EXPECT_EQ(bytesOf(glob[1]), firstResult);
+}
+
+// A name is the bytes the system gives, whatever their encoding, from the folder, the arguments and a list
+// alike; a message shows the bytes that are no text escaped, and a name with a newline on one line.
+TEST_F(KelvoGray, NamesInAnyEncodingAreKeptAsTheirBytes)
+{
+    const QByteArray gbk("\xb2\xe2\xca\xd4"); // 测试, as older Chinese systems spell it
+    QDir().mkpath(path(QStringLiteral("旧")));
+    writeRawNamed("旧/" + gbk + ".jpg", PictureCorpus::jpegOf(PictureCorpus::bandedImage(8, 8)));
+    const Outcome folder = run({QStringLiteral("旧"), QStringLiteral("旧/x\n2.jpg")});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_TRUE(rawExists("旧/" + gbk + "-黑白.bmp")) << folder.errors.toStdString();
+    EXPECT_TRUE(folder.errors.contains(QStringLiteral("kelvo-gray: '旧/x'$'\\n''2.jpg': 加载失败: 文件未找到\n")))
+        << folder.errors.toStdString();
+
+    const Outcome listed = run({QStringLiteral("-v"), QStringLiteral("--files-from=-")},
+                               "旧/" + gbk + ".jpg\n");
+    EXPECT_TRUE(listed.errors.contains(QStringLiteral("kelvo-gray: '旧/'$'\\262\\342\\312\\324''.jpg': 已跳过")))
+        << listed.errors.toStdString();
+
+    QProcess named;
+    named.setWorkingDirectory(path(QStringLiteral("旧")));
+    named.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$0\" --overwrite \"$(printf '\\262\\342\\312\\324.jpg')\""),
+                                            QStringLiteral(KELVO_GRAY_PROGRAM)});
+    ASSERT_TRUE(named.waitForFinished(20000));
+    EXPECT_EQ(named.exitCode(), 0) << named.readAllStandardError().toStdString();
 }
 
 TEST_F(KelvoGray, UsageErrorsEndWithStatusTwoAndWriteNothing)
@@ -140,6 +252,7 @@ TEST_F(KelvoGray, UsageErrorsEndWithStatusTwoAndWriteNothing)
          {QStringList(), QStringList({QStringLiteral("--bogus"), QStringLiteral("a.jpg")}),
           QStringList({QStringLiteral("-j"), QStringLiteral("0"), QStringLiteral("a.jpg")}),
           QStringList({QStringLiteral("-f"), QStringLiteral("gif"), QStringLiteral("a.jpg")}),
+          QStringList({QStringLiteral("--memory=12X"), QStringLiteral("a.jpg")}),
           QStringList({QStringLiteral("a.jpg"), QStringLiteral("-o")})}) {
         SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
         const Outcome usage = run(arguments);
@@ -148,6 +261,119 @@ TEST_F(KelvoGray, UsageErrorsEndWithStatusTwoAndWriteNothing)
     }
     EXPECT_EQ(files(), QStringList(QStringLiteral("a.jpg")));
     EXPECT_EQ(run({QStringLiteral("--help")}).status, 0);
+
+    // A help nobody could be given, and an output folder that cannot be made, are failures of the run.
+    QProcess full;
+    full.setStandardOutputFile(QStringLiteral("/dev/full"));
+    EXPECT_EQ(run(full, {QStringLiteral("--help")}).status, 1);
+    const Outcome blocked = run({QStringLiteral("-o"), QStringLiteral("a.jpg/黑白"), QStringLiteral("a.jpg")});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_TRUE(blocked.errors.contains(QStringLiteral("“a.jpg/黑白”: 路径中有一个文件挡住了文件夹")))
+        << blocked.errors.toStdString();
+}
+
+// An output whose name runs past the system's limit is refused with that reason, not a wrong one.
+TEST_F(KelvoGray, ANameTooLongSaysSo)
+{
+    const QString stem(250, QLatin1Char('n'));
+    writePicture(stem + QStringLiteral(".jpg"));
+    const Outcome outcome = run({stem + QStringLiteral(".jpg")});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.errors.contains(QStringLiteral(": 保存失败: 文件名太长\n"))) << outcome.errors.toStdString();
+}
+
+// A save that the disk does not confirm, or that cannot take its name, is a failure, and leaves nothing
+// behind; in a folder that takes no new file, an existing output is refused, never rewritten in place.
+TEST_F(KelvoGray, ASaveThatCannotCommitIsAFailureAndLeavesNothing)
+{
+    writePicture(QStringLiteral("a.jpg"));
+    writePicture(QStringLiteral("b.jpg"));
+    for (const char *failing : {"fsync", "rename"}) {
+        SCOPED_TRACE(failing);
+        const Outcome outcome = runFailing(failing, {QStringLiteral("a.jpg"), QStringLiteral("b.jpg")});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.errors.count(QStringLiteral(": 保存失败: ")), 2) << outcome.errors.toStdString();
+        EXPECT_TRUE(outcome.errors.contains(QStringLiteral("失败 2 个")));
+        EXPECT_EQ(files(), QStringList({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")}));
+    }
+    writeFile(QStringLiteral("a-黑白.bmp"), "earlier");
+    const Outcome inPlace = runFailing("create", {QStringLiteral("--overwrite"), QStringLiteral("a.jpg")});
+    EXPECT_EQ(inPlace.status, 1);
+    EXPECT_TRUE(inPlace.errors.contains(QStringLiteral("a.jpg: 保存失败: 没有权限: 文件夹中不能新建文件")))
+        << inPlace.errors.toStdString();
+    EXPECT_EQ(bytesOf(QStringLiteral("a-黑白.bmp")), "earlier");
+
+    // Where the file system has no unnamed files, a hidden one stands in, and goes.
+    EXPECT_EQ(runFailing("unnamed", {QStringLiteral("b.jpg")}).status, 0);
+    EXPECT_EQ(files(), QStringList({QStringLiteral("a-黑白.bmp"), QStringLiteral("a.jpg"),
+                                    QStringLiteral("b-黑白.bmp"), QStringLiteral("b.jpg")}));
+}
+
+// A link at an output's name is an output that exists, dangling or not; --overwrite replaces the link itself,
+// never the file it points to.
+TEST_F(KelvoGray, ALinkAtTheOutputNameIsNeverWrittenThrough)
+{
+    writePicture(QStringLiteral("相册/a.jpg"));
+    writePicture(QStringLiteral("相册/b.jpg"));
+    writeFile(QStringLiteral("precious.txt"), "precious");
+    ASSERT_TRUE(QFile::link(QStringLiteral("../precious.txt"), path(QStringLiteral("相册/a-黑白.bmp"))));
+    ASSERT_TRUE(QFile::link(QStringLiteral("nowhere"), path(QStringLiteral("相册/b-黑白.bmp"))));
+    EXPECT_EQ(run({QStringLiteral("相册")}).status, 0);
+    EXPECT_EQ(QFileInfo(path(QStringLiteral("相册/b-黑白.bmp"))).symLinkTarget(), path(QStringLiteral("相册/nowhere")));
+    EXPECT_EQ(run({QStringLiteral("--overwrite"), QStringLiteral("相册")}).status, 0);
+    EXPECT_EQ(bytesOf(QStringLiteral("precious.txt")), "precious");
+    EXPECT_FALSE(QFileInfo(path(QStringLiteral("相册/a-黑白.bmp"))).isSymLink());
+    EXPECT_EQ(QImage(path(QStringLiteral("相册/a-黑白.bmp"))).size(), QSize(48, 32));
+}
+
+// A run killed outright can leave a hidden file of a fixed pattern where the file system has no unnamed files:
+// never an input, and taken away by the next run that writes there, unless a live run still holds it.
+TEST_F(KelvoGray, WhatAKilledRunLeavesIsNeverAnInputAndIsTakenAway)
+{
+    writePicture(QStringLiteral("相册/a.jpg"));
+    const QString leftover = QStringLiteral("相册/.kelvo-AbCdEfGh1234.part");
+    const QString held = QStringLiteral("相册/.kelvo-HeLd00000000.part");
+    writeFile(leftover, PictureCorpus::bmp24Of(PictureCorpus::bandedImage(9, 7)));
+    writeFile(held, "in work");
+    QFile holder(path(held));
+    ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
+    ASSERT_EQ(::flock(holder.handle(), LOCK_EX), 0);
+
+    const Outcome outcome = run({QStringLiteral("相册"), path(leftover)});
+    EXPECT_EQ(outcome.status, 0) << outcome.errors.toStdString();
+    EXPECT_EQ(files(), QStringList({held, QStringLiteral("相册/a-黑白.bmp"), QStringLiteral("相册/a.jpg")}));
+}
+
+// Workers that share a small memory budget take pictures a few at a time; a picture that fails once its share
+// is taken gives it back, or those after it would wait for ever.
+TEST_F(KelvoGray, AFailedPictureGivesItsMemoryBack)
+{
+    const QByteArray good = PictureCorpus::jpegOf(PictureCorpus::bandedImage(800, 600));
+    QByteArray broken = good;
+    broken.truncate(good.size() / 2);
+    for (int i = 0; i < 3; ++i)
+        writeFile(QStringLiteral("in/%1-broken.jpg").arg(i), broken);
+    for (int i = 0; i < 3; ++i)
+        writeFile(QStringLiteral("in/%1-good.jpg").arg(i), good);
+    const Outcome outcome = run({QStringLiteral("--memory=3M"), QStringLiteral("-j"), QStringLiteral("2"),
+                                 QStringLiteral("in")});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.errors.contains(QStringLiteral("转换 3 个, 跳过 0 个, 失败 3 个"))) << outcome.errors.toStdString();
+}
+
+// The default number of files at once is that of the processors this process may run on.
+TEST_F(KelvoGray, TheDefaultJobsFollowTheProcessorsAllowed)
+{
+    writePicture(QStringLiteral("a.jpg"));
+    QProcess pinned;
+    pinned.setChildProcessModifier([] {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(0, &one);
+        ::sched_setaffinity(0, sizeof one, &one);
+    });
+    const Outcome outcome = run(pinned, {QStringLiteral("-v"), QStringLiteral("a.jpg")});
+    EXPECT_TRUE(outcome.errors.contains(QStringLiteral("同时处理 1 个文件"))) << outcome.errors.toStdString();
 }
 
 // Ctrl+C stops the run: files in work are finished, none is left half written or as a temporary file, and the
@@ -170,6 +396,8 @@ TEST_F(KelvoGray, AnInterruptLeavesOnlyWholeFiles)
     EXPECT_LT(results.size(), Pictures) << "the run ended before the interrupt; nothing was tested";
     EXPECT_EQ(command.exitStatus(), QProcess::CrashExit);
     EXPECT_EQ(files().size(), Pictures + results.size()) << files().join(QLatin1Char(' ')).toStdString();
+    const QString summary = QString::fromUtf8(command.readAllStandardError());
+    EXPECT_TRUE(summary.contains(QStringLiteral("已中断: 转换 %1 个").arg(results.size()))) << summary.toStdString();
     for (const QString &result : results)
         EXPECT_EQ(QImage(path(result)).size(), QSize(700, 500)) << result.toStdString();
 }

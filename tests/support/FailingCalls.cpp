@@ -1,0 +1,159 @@
+// System calls that fail on demand, for the faults a test cannot stage on a real disk. Linked into a test
+// program, or preloaded (LD_PRELOAD) into one it starts, they stand in for the C library's own. The variable
+// KELVO_FAIL names the calls that fail, separated by commas:
+//   fsync   fsync and fdatasync fail with EIO: the disk did not confirm the data
+//   rename  rename, renameat, renameat2 and linkat fail with EIO: the file cannot take its name
+//   create  opening with O_CREAT or O_TMPFILE fails with EACCES: the folder takes no new file (though its
+//           files may be written)
+//   unnamed opening with O_TMPFILE fails with EOPNOTSUPP: the file system has no unnamed files
+// Without it, every call is the C library's.
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+
+namespace {
+
+bool failing(const char *call)
+{
+    const char *asked = std::getenv("KELVO_FAIL");
+    if (asked == nullptr)
+        return false;
+    const size_t length = std::strlen(call);
+    for (const char *at = std::strstr(asked, call); at != nullptr; at = std::strstr(at + 1, call)) {
+        const bool starts = at == asked || at[-1] == ',';
+        const bool ends = at[length] == '\0' || at[length] == ',';
+        if (starts && ends)
+            return true;
+    }
+    return false;
+}
+
+template<class Function>
+Function real(const char *name)
+{
+    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+
+int refused(int error)
+{
+    errno = error;
+    return -1;
+}
+
+bool unnamed(int flags)
+{
+    return (flags & O_TMPFILE) == O_TMPFILE;
+}
+
+bool creates(int flags)
+{
+    return (flags & O_CREAT) != 0 || unnamed(flags);
+}
+
+// The error an open with `flags` is to fail with, or 0.
+int openRefusal(int flags)
+{
+    if (creates(flags) && failing("create"))
+        return EACCES;
+    if (unnamed(flags) && failing("unnamed"))
+        return EOPNOTSUPP;
+    return 0;
+}
+
+mode_t modeOf(int flags, va_list arguments)
+{
+    return creates(flags) ? mode_t(va_arg(arguments, int)) : 0;
+}
+
+int openPath(const char *call, const char *path, int flags, mode_t mode)
+{
+    if (const int error = openRefusal(flags))
+        return refused(error);
+    return real<int (*)(const char *, int, ...)>(call)(path, flags, mode);
+}
+
+int openInFolder(const char *call, int folder, const char *path, int flags, mode_t mode)
+{
+    if (const int error = openRefusal(flags))
+        return refused(error);
+    return real<int (*)(int, const char *, int, ...)>(call)(folder, path, flags, mode);
+}
+
+} // namespace
+
+extern "C" {
+
+int fsync(int fd)
+{
+    return failing("fsync") ? refused(EIO) : real<int (*)(int)>("fsync")(fd);
+}
+
+int fdatasync(int fd)
+{
+    return failing("fsync") ? refused(EIO) : real<int (*)(int)>("fdatasync")(fd);
+}
+
+int rename(const char *from, const char *to)
+{
+    return failing("rename") ? refused(EIO) : real<int (*)(const char *, const char *)>("rename")(from, to);
+}
+
+int renameat(int fromFolder, const char *from, int toFolder, const char *to)
+{
+    using Call = int (*)(int, const char *, int, const char *);
+    return failing("rename") ? refused(EIO) : real<Call>("renameat")(fromFolder, from, toFolder, to);
+}
+
+int renameat2(int fromFolder, const char *from, int toFolder, const char *to, unsigned flags)
+{
+    using Call = int (*)(int, const char *, int, const char *, unsigned);
+    return failing("rename") ? refused(EIO) : real<Call>("renameat2")(fromFolder, from, toFolder, to, flags);
+}
+
+int linkat(int fromFolder, const char *from, int toFolder, const char *to, int flags)
+{
+    using Call = int (*)(int, const char *, int, const char *, int);
+    return failing("rename") ? refused(EIO) : real<Call>("linkat")(fromFolder, from, toFolder, to, flags);
+}
+
+int open(const char *path, int flags, ...)
+{
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = modeOf(flags, arguments);
+    va_end(arguments);
+    return openPath("open", path, flags, mode);
+}
+
+int open64(const char *path, int flags, ...)
+{
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = modeOf(flags, arguments);
+    va_end(arguments);
+    return openPath("open64", path, flags, mode);
+}
+
+int openat(int folder, const char *path, int flags, ...)
+{
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = modeOf(flags, arguments);
+    va_end(arguments);
+    return openInFolder("openat", folder, path, flags, mode);
+}
+
+int openat64(int folder, const char *path, int flags, ...)
+{
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = modeOf(flags, arguments);
+    va_end(arguments);
+    return openInFolder("openat64", folder, path, flags, mode);
+}
+
+} // extern "C"
