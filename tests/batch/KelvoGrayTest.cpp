@@ -270,6 +270,10 @@ TEST_F(KelvoGray, UsageErrorsEndWithStatusTwoAndWriteNothing)
     EXPECT_EQ(blocked.status, 1);
     EXPECT_TRUE(blocked.errors.contains(QStringLiteral("“a.jpg/黑白”: 路径中有一个文件挡住了文件夹")))
         << blocked.errors.toStdString();
+    const QString deep = QStringList(700, QStringLiteral("folder")).join(u'/') + QStringLiteral("/1234567890");
+    const Outcome tooDeep = run({QStringLiteral("-o"), deep, QStringLiteral("a.jpg")});
+    EXPECT_EQ(tooDeep.status, 1);
+    EXPECT_TRUE(tooDeep.errors.endsWith(QStringLiteral("”: 路径太长\n"))) << tooDeep.errors.toStdString();
 }
 
 // An output whose name runs past the system's limit is refused with that reason, not a wrong one.
@@ -288,13 +292,18 @@ TEST_F(KelvoGray, ASaveThatCannotCommitIsAFailureAndLeavesNothing)
 {
     writePicture(QStringLiteral("a.jpg"));
     writePicture(QStringLiteral("b.jpg"));
-    for (const char *failing : {"fsync", "rename"}) {
+    for (const char *failing : {"fsync", "rename", "unnamed,rename"}) {
         SCOPED_TRACE(failing);
         const Outcome outcome = runFailing(failing, {QStringLiteral("a.jpg"), QStringLiteral("b.jpg")});
         EXPECT_EQ(outcome.status, 1);
         EXPECT_EQ(outcome.errors.count(QStringLiteral(": 保存失败: ")), 2) << outcome.errors.toStdString();
         EXPECT_TRUE(outcome.errors.contains(QStringLiteral("失败 2 个")));
         EXPECT_EQ(files(), QStringList({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")}));
+
+        writeFile(QStringLiteral("a-黑白.bmp"), "earlier");
+        EXPECT_EQ(runFailing(failing, {QStringLiteral("--overwrite"), QStringLiteral("a.jpg")}).status, 1);
+        EXPECT_EQ(bytesOf(QStringLiteral("a-黑白.bmp")), "earlier");
+        QFile::remove(path(QStringLiteral("a-黑白.bmp")));
     }
     writeFile(QStringLiteral("a-黑白.bmp"), "earlier");
     const Outcome inPlace = runFailing("create", {QStringLiteral("--overwrite"), QStringLiteral("a.jpg")});
@@ -349,8 +358,13 @@ TEST_F(KelvoGray, WhatAKilledRunLeavesIsNeverAnInputAndIsTakenAway)
 TEST_F(KelvoGray, AFailedPictureGivesItsMemoryBack)
 {
     const QByteArray good = PictureCorpus::jpegOf(PictureCorpus::bandedImage(800, 600));
+    // Its headers hold together, so its share is taken; without its quantization tables it cannot be decoded.
     QByteArray broken = good;
-    broken.truncate(good.size() / 2);
+    const QList<PictureCorpus::JpegSegment> segments = PictureCorpus::jpegSegments(good);
+    for (auto segment = segments.crbegin(); segment != segments.crend(); ++segment) {
+        if (segment->code == 0xDB)
+            broken.remove(segment->offset, segment->length);
+    }
     for (int i = 0; i < 3; ++i)
         writeFile(QStringLiteral("in/%1-broken.jpg").arg(i), broken);
     for (int i = 0; i < 3; ++i)
