@@ -432,6 +432,10 @@ QList<Sample> goodPictures()
     samples << good(QStringLiteral("jpeg-grey"), jpg, jpegOf(bigger.convertToFormat(QImage::Format_Grayscale8)),
                     bigger.size(), false);
     samples << good(QStringLiteral("jpeg-named-bmp"), bmp, jpegOf(bigger), bigger.size(), false);
+    QImage unequal = bigger;
+    unequal.setDotsPerMeterX(11811); // 300 dots an inch across, 200 down
+    unequal.setDotsPerMeterY(7874);
+    samples << good(QStringLiteral("jpeg-unequal-resolution"), jpg, jpegOf(unequal), bigger.size(), false);
     // Cut off at the very end, as cameras and downloads leave them: every scan is whole.
     samples << good(QStringLiteral("jpeg-without-end-marker"), jpg, jpegOf(bigger).chopped(2), bigger.size(), false);
     samples << good(QStringLiteral("jpeg-without-end-marker-but-padded"), jpg,

@@ -109,6 +109,17 @@ TEST_F(SaveFault, AFullDiskKeepsTheEarlierFileAndLeavesNoTemporaryFile)
     EXPECT_EQ(readFile(target), EarlierBytes);
 }
 
+// The disk confirms a picture before it takes the name; where it does not, the earlier file stays.
+TEST_F(SaveFault, AWriteTheDiskDoesNotConfirmKeepsTheEarlierFile)
+{
+    const QString target = m_folder + QStringLiteral("/grey.bmp");
+    writeFile(target, EarlierBytes);
+    qputenv("KELVO_FAIL", "fsync"); // tests/support/FailingCalls.cpp
+    const QByteArray problems = faultProblems(target);
+    qunsetenv("KELVO_FAIL");
+    EXPECT_TRUE(problems.isEmpty()) << problems.constData();
+}
+
 TEST_F(SaveFault, AReadOnlyFilesystemKeepsTheEarlierFile)
 {
     const QString target = m_folder + QStringLiteral("/grey.jpg");

@@ -374,6 +374,12 @@ TEST_F(SaveTest, KelvoGrayWritesWhatTheWindowSaves)
             ASSERT_EQ(status(), StatusText::SavedTo + windowSaved);
             EXPECT_EQ(fileBytes(path(format + QLatin1Char('/') + sample.name + QStringLiteral("-黑白.") + format)),
                       fileBytes(windowSaved));
+            // Both resolutions come through, however they differ (to the dot an inch a JPEG stores).
+            const auto dotsPerInch = [](const QImage &image) {
+                return QSize(qRound(image.dotsPerMeterX() * 0.0254), qRound(image.dotsPerMeterY() * 0.0254));
+            };
+            EXPECT_EQ(dotsPerInch(QImage(windowSaved)),
+                      dotsPerInch(QImage(path(QStringLiteral("in/") + sample.name + sample.suffix))));
         }
     }
 }
