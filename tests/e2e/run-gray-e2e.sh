@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs kelvo-gray the way a user would, on a small folder: two colour JPEGs, one in a subfolder, a broken JPEG
 # and a text file. Checks the exit status (1: one file failed), the one failure line, the grey of every result
-# and that nothing else was written.
+# and that nothing else was written. Then, on a folder of larger pictures: a glob run twice converts nothing the
+# second time, and a run killed outright half way through --overwrite leaves only whole results, and nothing
+# that the next run does not take away.
 #
 #   run-gray-e2e.sh --program <kelvo-gray> --pictures <kelvo_e2e_pictures> --work <folder>
 set -uo pipefail
@@ -38,4 +40,42 @@ grep -q '^完成: 转换 2 个' stderr.txt || fail "no summary line: $(cat stder
 files=$(cd 相册 && find . -type f | sort | tr '\n' ' ')
 expected='./坏.jpg ./旧照片/合影-黑白.bmp ./旧照片/合影.jpg ./海边-黑白.bmp ./海边.jpg ./说明.txt '
 [ "$files" = "$expected" ] || fail "the folder holds $files, expected $expected"
-printf 'PASS: kelvo-gray converted two pictures, reported the broken one and ended with status 1\n'
+
+# Every result in 批量/ is the whole grey of its source, and nothing else is there but the sources.
+check_batch() {
+  local source
+  for source in 批量/p*[0-9].jpg; do
+    "$PICTURES" check-grey "$source" "${source%.jpg}-黑白.bmp" || fail "${source%.jpg}-黑白.bmp after $1"
+  done
+  files=$(find 批量 -type f ! -name '.kelvo-*.part' | wc -l)
+  [ "$files" -eq $((2 * PICTURES_IN_BATCH)) ] || fail "批量/ holds $files files after $1: $(ls -A 批量)"
+}
+PICTURES_IN_BATCH=16
+mkdir 批量 || fail "cannot make 批量"
+for i in $(seq 10 $((9 + PICTURES_IN_BATCH))); do
+  "$PICTURES" make-source "批量/p$i.jpg" 1600 1200 || fail "cannot make a source picture"
+done
+(cd 批量 && "$PROGRAM" -q ./*) || fail "the first run over a glob failed"
+(cd 批量 && "$PROGRAM" ./* 2>../again.txt) || fail "the second run over a glob failed: $(cat again.txt)"
+grep -q "^完成: 转换 0 个, 跳过 $((2 * PICTURES_IN_BATCH)) 个, 失败 0 个" again.txt ||
+  fail "the second run over a glob did not pass over everything: $(cat again.txt)"
+
+touch killed-after
+(cd 批量 && exec "$PROGRAM" --overwrite -j 2 ./*) 2>/dev/null &
+run=$!
+# Killed once the first result has been replaced, long before the last.
+until [ -n "$(find 批量 -name '*-黑白.bmp' -newer killed-after | head -n 1)" ] || ! kill -0 $run 2>/dev/null; do
+  sleep 0.01
+done
+kill -KILL $run 2>/dev/null
+wait $run
+status=$?
+[ "$status" -eq 137 ] || fail "the --overwrite run ended with status $status before it could be killed"
+check_batch "a run killed half way"
+(cd 批量 && "$PROGRAM" -q ./*) || fail "the run after the killed one failed"
+leftovers=$(find 批量 -name '.*' | wc -l)
+[ "$leftovers" -eq 0 ] || fail "the run after the killed one left hidden files: $(ls -A 批量)"
+check_batch "the run after the killed one"
+
+printf 'PASS: kelvo-gray converted two pictures, reported the broken one and ended with status 1; a glob run\n'
+printf '      twice converted nothing new; a run killed half way left only whole results\n'
