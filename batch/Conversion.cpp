@@ -32,7 +32,7 @@ QString reasonFor(ConversionFailure step, const PictureFailure &failure, const Q
 {
     if (failure.kind == PictureError::NameTooLong)
         return tooLongReason(path);
-    const QString words = RuntimeError::standardDescription(errorNumberOf(failure.kind));
+    QString words = RuntimeError::standardDescription(errorNumberOf(failure.kind));
     // A save never writes over a file in place: where the folder takes no new file, it is refused.
     if (step == ConversionFailure::Save && failure.kind == PictureError::PermissionDenied)
         return words + QStringLiteral(": 文件夹中不能新建文件, 已有的文件保持原样");
@@ -93,8 +93,8 @@ GreyWrite startSave(const QImage &surface, const QByteArray &target, OutputForma
     PictureResult<PictureWrite> write = startWholePictureWrite(surface, target, pictureFormatOf(format), atTakenName);
     if (!write)
         return {std::nullopt, target, failed(ConversionFailure::Save, write.failure(), target)};
-    return {std::move(write).value(), target,
-            {ConversionFailure::None, {}, qint64(surface.width()) * surface.height()}};
+    return {
+        std::move(write).value(), target, {ConversionFailure::None, {}, qint64(surface.width()) * surface.height()}};
 }
 
 ConversionResult commitSave(GreyWrite &save)

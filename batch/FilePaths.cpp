@@ -20,9 +20,11 @@ bool isControl(uchar byte)
 qsizetype characterLength(const QByteArray &bytes, qsizetype at)
 {
     const auto byte = uchar(bytes[at]);
-    const qsizetype length = byte < 0x80 ? 1 : byte >= 0xC2 && byte < 0xE0 ? 2 : byte >= 0xE0 && byte < 0xF0 ? 3
-                                           : byte >= 0xF0 && byte < 0xF5   ? 4
-                                                                           : 0;
+    const qsizetype length = byte < 0x80                   ? 1
+                             : byte >= 0xC2 && byte < 0xE0 ? 2
+                             : byte >= 0xE0 && byte < 0xF0 ? 3
+                             : byte >= 0xF0 && byte < 0xF5 ? 4
+                                                           : 0;
     if (length <= 1 || at + length > bytes.size())
         return length == 1 ? 1 : 0;
     const QString decoded = QString::fromUtf8(bytes.constData() + at, length);
@@ -131,8 +133,8 @@ bool makeFolders(const QByteArray &path)
     const QByteArray above = folder(path);
     if (errno == ENOENT && above != path && !makeFolders(above))
         return false;
-    return ::mkdir(path.constData(), 0777) == 0 || (errno == EEXIST && ::stat(path.constData(), &status) == 0
-                                                    && S_ISDIR(status.st_mode));
+    return ::mkdir(path.constData(), 0777) == 0
+           || (errno == EEXIST && ::stat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode));
 }
 
 QString shown(const QByteArray &path)

@@ -10,7 +10,8 @@ constexpr int MaxJobs = 1024;
 // A size as sort -S takes it: a number of bytes, or of kibibytes, mebibytes or gibibytes with K, M or G.
 qint64 sizeOf(const QByteArray &text)
 {
-    static constexpr struct {
+    static constexpr struct
+    {
         char suffix;
         qint64 factor;
     } Units[] = {{'K', qint64(1) << 10}, {'M', qint64(1) << 20}, {'G', qint64(1) << 30}};
@@ -144,7 +145,8 @@ private:
         } else if (name == QLatin1String("memory")) {
             options.memory = sizeOf(value);
             if (options.memory == 0)
-                m_result.error = QStringLiteral("无效的内存大小“%1”:应为正整数,可带 K、M 或 G").arg(QString::fromUtf8(value));
+                m_result.error =
+                    QStringLiteral("无效的内存大小“%1”:应为正整数,可带 K、M 或 G").arg(QString::fromUtf8(value));
         } else if (name == QLatin1String("output")) {
             options.outputFolder = value;
             if (value.isEmpty())

@@ -13,10 +13,10 @@ struct Options
     QByteArray filesFrom;      // a list of inputs to read, "-" for standard input; empty for none
     bool nulSeparated = false; // that list is separated by NUL characters rather than lines
     bool recursive = false;
-    bool relative = false;     // named inputs keep their paths below the output folder, as listed ones do
-    QByteArray outputFolder;   // empty: each result beside its source
+    bool relative = false;   // named inputs keep their paths below the output folder, as listed ones do
+    QByteArray outputFolder; // empty: each result beside its source
     OutputFormat format = OutputFormat::Bmp;
-    int jobs = 0; // 0: one per processor this process may run on
+    int jobs = 0;      // 0: one per processor this process may run on
     qint64 memory = 0; // bytes the pictures in work may take at most; 0: as much as the machine allows
     bool overwrite = false;
     bool quiet = false;

@@ -159,7 +159,7 @@ PictureResult<> PictureWrite::commit()
         return commitChosen();
     if (!m_written)
         return m_whole->failure(m_error != 0 ? m_error : EIO);
-    const PictureResult<> committed = m_whole->commit(m_atTakenName);
+    PictureResult<> committed = m_whole->commit(m_atTakenName);
     m_whole.reset();
     return committed;
 }

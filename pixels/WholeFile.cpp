@@ -160,7 +160,7 @@ PictureResult<> WholeFile::commit(AtTakenName atTakenName)
     errno = 0;
     if (!m_file->flush() || ::fsync(m_file->handle()) != 0)
         return failure(errno != 0 ? errno : EIO);
-    const PictureResult<> named = takeName(atTakenName);
+    PictureResult<> named = takeName(atTakenName);
     if (named) {
         m_hiddenName.clear();
         m_file.reset();
@@ -177,7 +177,7 @@ PictureResult<> WholeFile::takeName(AtTakenName atTakenName)
         return linked == 0 ? PictureResult<>() : failure(errno);
     }
     if (m_hiddenName.isEmpty()) {
-        const PictureResult<> linked = linkAsHidden();
+        PictureResult<> linked = linkAsHidden();
         if (!linked)
             return linked;
     }

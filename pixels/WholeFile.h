@@ -49,8 +49,8 @@ private:
     PictureResult<> takeName(AtTakenName atTakenName);
 
     QByteArray m_path;
-    int m_folder = -1;        // the folder the file goes in
-    QByteArray m_name;        // its name there
-    QByteArray m_hiddenName;  // its hidden name there; empty while it is unnamed
+    int m_folder = -1;       // the folder the file goes in
+    QByteArray m_name;       // its name there
+    QByteArray m_hiddenName; // its hidden name there; empty while it is unnamed
     std::unique_ptr<QFile> m_file;
 };

@@ -60,8 +60,8 @@ protected:
         environment.insert(QStringLiteral("KELVO_FAIL"), QString::fromLatin1(failing));
         environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(KELVO_FAILING_CALLS));
         // Under the address sanitizer, its runtime need not come first for this.
-        environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                           environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS"))
+                                                               + QStringLiteral(":verify_asan_link_order=0"));
         command.setProcessEnvironment(environment);
         return run(command, arguments);
     }
@@ -98,7 +98,8 @@ protected:
     // A file whose name is raw bytes, such as GBK, which no QString carries.
     void writeRawNamed(const QByteArray &name, const QByteArray &bytes) const
     {
-        const int fd = ::open((QFile::encodeName(m_folder.path()) + '/' + name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int fd =
+            ::open((QFile::encodeName(m_folder.path()) + '/' + name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ASSERT_GE(fd, 0);
         ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
         ::close(fd);
@@ -174,11 +175,13 @@ TEST_F(KelvoGray, OutputFolderKeepsTheLayout)
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("listed/in/x-黑白.png"))));
 
     const QByteArray absolute = QFile::encodeName(path(QStringLiteral("in/deep/deeper/z.jpg")));
-    const Outcome lines = run({QStringLiteral("--files-from"), QStringLiteral("-"), QStringLiteral("-o"),
-                               QStringLiteral("lines")},
-                              absolute + "\nin/x.jpg\n");
+    const Outcome lines =
+        run({QStringLiteral("--files-from"), QStringLiteral("-"), QStringLiteral("-o"), QStringLiteral("lines")},
+            absolute + "\nin/x.jpg\n");
     EXPECT_EQ(lines.status, 0) << lines.errors.toStdString();
-    EXPECT_TRUE(QFile::exists(path(QStringLiteral("lines") + QString::fromUtf8(absolute).replace(QStringLiteral("/z.jpg"), QStringLiteral("/z-黑白.bmp")))));
+    EXPECT_TRUE(QFile::exists(
+        path(QStringLiteral("lines")
+             + QString::fromUtf8(absolute).replace(QStringLiteral("/z.jpg"), QStringLiteral("/z-黑白.bmp")))));
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("lines/in/x-黑白.bmp"))));
 
     const Outcome climbing = run({QStringLiteral("-R"), QStringLiteral("-o"), QStringLiteral("kept"),
@@ -202,7 +205,10 @@ TEST_F(KelvoGray, EveryInputGetsAnOutputOfItsOwnOnEveryRun)
         return QDir(path(folder)).entryList(QDir::Files, QDir::Name);
     };
     EXPECT_EQ(run(QStringList{QStringLiteral("-o"), QStringLiteral("one")} + inputs).status, 0);
-    EXPECT_EQ(run(QStringList{QStringLiteral("-o"), QStringLiteral("two")} + QStringList{inputs[2], inputs[1], inputs[0]}).status, 0);
+    EXPECT_EQ(
+        run(QStringList{QStringLiteral("-o"), QStringLiteral("two")} + QStringList{inputs[2], inputs[1], inputs[0]})
+            .status,
+        0);
     EXPECT_EQ(outputs(QStringLiteral("one")).size(), 3) << outputs(QStringLiteral("one")).join(u' ').toStdString();
     EXPECT_EQ(outputs(QStringLiteral("one")), outputs(QStringLiteral("two")));
     for (const QString &name : outputs(QStringLiteral("one")))
@@ -215,7 +221,8 @@ TEST_F(KelvoGray, EveryInputGetsAnOutputOfItsOwnOnEveryRun)
     const Outcome again = run(glob);
     EXPECT_EQ(again.status, 0) << again.errors.toStdString();
     EXPECT_EQ(run(QStringList{QStringLiteral("--overwrite")} + glob).status, 0);
-    EXPECT_EQ(QDir(path(QStringLiteral("glob"))).entryList(QDir::Files), QStringList({QStringLiteral("x-黑白.bmp"), QStringLiteral("x.jpg")}));
+    EXPECT_EQ(QDir(path(QStringLiteral("glob"))).entryList(QDir::Files),
+              QStringList({QStringLiteral("x-黑白.bmp"), QStringLiteral("x.jpg")}));
     EXPECT_EQ(bytesOf(glob[1]), firstResult);
 }
 
@@ -232,15 +239,16 @@ TEST_F(KelvoGray, NamesInAnyEncodingAreKeptAsTheirBytes)
     EXPECT_TRUE(folder.errors.contains(QStringLiteral("kelvo-gray: '旧/x'$'\\n''2.jpg': 加载失败: 文件未找到\n")))
         << folder.errors.toStdString();
 
-    const Outcome listed = run({QStringLiteral("-v"), QStringLiteral("--files-from=-")},
-                               "旧/" + gbk + ".jpg\n");
+    const Outcome listed = run({QStringLiteral("-v"), QStringLiteral("--files-from=-")}, "旧/" + gbk + ".jpg\n");
     EXPECT_TRUE(listed.errors.contains(QStringLiteral("kelvo-gray: '旧/'$'\\262\\342\\312\\324''.jpg': 已跳过")))
         << listed.errors.toStdString();
 
     QProcess named;
     named.setWorkingDirectory(path(QStringLiteral("旧")));
-    named.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$0\" --overwrite \"$(printf '\\262\\342\\312\\324.jpg')\""),
-                                            QStringLiteral(KELVO_GRAY_PROGRAM)});
+    named.start(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("exec \"$0\" --overwrite \"$(printf '\\262\\342\\312\\324.jpg')\""),
+                 QStringLiteral(KELVO_GRAY_PROGRAM)});
     ASSERT_TRUE(named.waitForFinished(20000));
     EXPECT_EQ(named.exitCode(), 0) << named.readAllStandardError().toStdString();
 }
@@ -314,8 +322,8 @@ TEST_F(KelvoGray, ASaveThatCannotCommitIsAFailureAndLeavesNothing)
 
     // Where the file system has no unnamed files, a hidden one stands in, and goes.
     EXPECT_EQ(runFailing("unnamed", {QStringLiteral("b.jpg")}).status, 0);
-    EXPECT_EQ(files(), QStringList({QStringLiteral("a-黑白.bmp"), QStringLiteral("a.jpg"),
-                                    QStringLiteral("b-黑白.bmp"), QStringLiteral("b.jpg")}));
+    EXPECT_EQ(files(), QStringList({QStringLiteral("a-黑白.bmp"), QStringLiteral("a.jpg"), QStringLiteral("b-黑白.bmp"),
+                                    QStringLiteral("b.jpg")}));
 }
 
 // A link at an output's name is an output that exists, dangling or not; --overwrite replaces the link itself,
@@ -369,10 +377,11 @@ TEST_F(KelvoGray, AFailedPictureGivesItsMemoryBack)
         writeFile(QStringLiteral("in/%1-broken.jpg").arg(i), broken);
     for (int i = 0; i < 3; ++i)
         writeFile(QStringLiteral("in/%1-good.jpg").arg(i), good);
-    const Outcome outcome = run({QStringLiteral("--memory=3M"), QStringLiteral("-j"), QStringLiteral("2"),
-                                 QStringLiteral("in")});
+    const Outcome outcome =
+        run({QStringLiteral("--memory=3M"), QStringLiteral("-j"), QStringLiteral("2"), QStringLiteral("in")});
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_TRUE(outcome.errors.contains(QStringLiteral("转换 3 个, 跳过 0 个, 失败 3 个"))) << outcome.errors.toStdString();
+    EXPECT_TRUE(outcome.errors.contains(QStringLiteral("转换 3 个, 跳过 0 个, 失败 3 个")))
+        << outcome.errors.toStdString();
 }
 
 // The default number of files at once is that of the processors this process may run on.
