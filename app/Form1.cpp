@@ -11,6 +11,7 @@
 #include "controls/SkinH.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -195,9 +196,9 @@ void Form1::Command7_Click()
     Shell(WebLinks::Shop, AppWinStyle::vbMinimizedFocus);
 }
 
-void Form1::openPictureFile(const QString &fileName)
+void Form1::openPictureFile(const QByteArray &nativePath)
 {
-    runEventProcedure([&] { m_pictureCommands.openPictureFile(fileName); });
+    runEventProcedure([&] { m_pictureCommands.openPictureFile(nativePath); });
 }
 
 void Form1::Unload()
@@ -296,7 +297,8 @@ void Form1::dropEvent(QDropEvent *event)
     event->accept();
     // Anything but one existing file gives the open command's report of a missing choice. The file opens
     // once the drop is over, so that a long load does not hold the program the file came from.
-    QTimer::singleShot(0, this, [this, file = droppedFile(event->mimeData())] { openPictureFile(file); });
+    QTimer::singleShot(0, this,
+                       [this, file = droppedFile(event->mimeData())] { openPictureFile(QFile::encodeName(file)); });
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

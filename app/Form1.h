@@ -37,9 +37,9 @@ public:
     void Command6_Click(); // the forum
     void Command7_Click(); // the shop
 
-    // Opens `fileName` as the open command opens the file chosen in its dialog, with the same checks and
-    // reports: a picture named at start or dropped on the window.
-    void openPictureFile(const QString &fileName);
+    // Opens the file by the bytes the system spells its name with, as the open command opens the file chosen in
+    // its dialog, with the same checks and reports: a picture named at start or dropped on the window.
+    void openPictureFile(const QByteArray &nativePath);
 
     // The toolkit's unloading of this window: a close that asks Form_QueryUnload first.
     void Unload();
