@@ -81,8 +81,9 @@ private:
     void onSessionEnding(QSessionManager &manager);
     void centreOnScreen();
     bool askToUnload(qint16 unloadMode);
-    // The file a drop names when it names exactly one existing file; empty otherwise.
-    static QString droppedFile(const QMimeData *data);
+    // The file a drag carries, by the bytes of its name, when it carries exactly one existing local file; empty
+    // otherwise.
+    static QByteArray droppedFile(const QMimeData *data);
 
     PictureCommands m_pictureCommands;
     bool m_queryingUnload = false;
