@@ -13,15 +13,15 @@ CommandLine refused(const QString &reason)
 
 } // namespace
 
-CommandLine CommandLine::parse(const QStringList &arguments)
+CommandLine CommandLine::parse(const QList<QByteArray> &arguments)
 {
-    QStringList files;
+    QList<QByteArray> files;
     bool optionsEnded = false;
-    for (const QString &argument : arguments) {
-        if (!optionsEnded && argument == QLatin1String("--")) {
+    for (const QByteArray &argument : arguments) {
+        if (!optionsEnded && argument == "--") {
             optionsEnded = true;
-        } else if (!optionsEnded && argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")) {
-            return refused(QStringLiteral("无法识别的选项 \"%1\"").arg(argument));
+        } else if (!optionsEnded && argument.startsWith('-') && argument != "-") {
+            return refused(QStringLiteral("无法识别的选项 \"%1\"").arg(QString::fromLocal8Bit(argument)));
         } else {
             files << argument;
         }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <optional>
 
@@ -11,11 +12,12 @@
 class CommandLine
 {
 public:
-    // The arguments after the program's name, once the toolkit has taken its own options out of them.
-    static CommandLine parse(const QStringList &arguments);
+    // The arguments after the program's name, once the toolkit has taken its own options out of them, as the
+    // system passed them: a file name need not be valid in any encoding, and decoding it would lose the file.
+    static CommandLine parse(const QList<QByteArray> &arguments);
 
-    // The picture to open; none when the program was started without one.
-    std::optional<QString> pictureFile;
+    // The picture to open, by the bytes of its name; none when the program was started without one.
+    std::optional<QByteArray> pictureFile;
     // Why the arguments cannot be used, with how to use them, in a few lines; empty when they can.
     QString error;
 };

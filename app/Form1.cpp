@@ -11,12 +11,14 @@
 #include "controls/SkinH.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QScreen>
 #include <QSessionManager>
 #include <QTimer>
+#include <QUrl>
+
+#include <sys/stat.h>
 
 using WindowDescription::fromTwips;
 
@@ -195,9 +197,9 @@ void Form1::Command7_Click()
     Shell(WebLinks::Shop, AppWinStyle::vbMinimizedFocus);
 }
 
-void Form1::openPictureFile(const QString &fileName)
+void Form1::openPictureFile(const QByteArray &nativePath)
 {
-    runEventProcedure([&] { m_pictureCommands.openPictureFile(fileName); });
+    runEventProcedure([&] { m_pictureCommands.openPictureFile(nativePath); });
 }
 
 void Form1::Unload()
@@ -259,20 +261,26 @@ void Form1::onSessionEnding(QSessionManager &manager)
         manager.cancel();
 }
 
-QString Form1::droppedFile(const QMimeData *data)
+QByteArray Form1::droppedFile(const QMimeData *data)
 {
-    if (!data || data->urls().size() != 1)
+    // A file URL that names a host names a file on another machine.
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    if (urls.size() != 1 || !urls.constFirst().isLocalFile() || !urls.constFirst().host().isEmpty())
         return {};
-    const QUrl url = data->urls().constFirst();
-    if (!url.isLocalFile())
-        return {};
-    const QString path = url.toLocalFile();
-    return QFileInfo(path).isFile() ? path : QString();
+    // The URL's own bytes: toLocalFile() decodes them as UTF-8, which loses a name in any other encoding.
+    const QByteArray path = QByteArray::fromPercentEncoding(urls.constFirst().path(QUrl::FullyEncoded).toLatin1());
+    struct stat status = {};
+    return ::stat(path.constData(), &status) == 0 && S_ISREG(status.st_mode) ? path : QByteArray();
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent *event)
 {
-    dragMoveEvent(event);
+    // Anything but one file is refused as it enters, so that the pointer tells beforehand that it would not be
+    // taken.
+    if (droppedFile(event->mimeData()).isEmpty())
+        event->ignore();
+    else
+        dragMoveEvent(event);
 }
 
 void Form1::dragMoveEvent(QDragMoveEvent *event)
@@ -288,15 +296,15 @@ void Form1::dragMoveEvent(QDragMoveEvent *event)
 
 void Form1::dropEvent(QDropEvent *event)
 {
-    if (!(event->possibleActions() & Qt::CopyAction)) {
+    const QByteArray file = droppedFile(event->mimeData());
+    if (file.isEmpty() || !(event->possibleActions() & Qt::CopyAction)) {
         event->ignore();
         return;
     }
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    // Anything but one existing file gives the open command's report of a missing choice. The file opens
-    // once the drop is over, so that a long load does not hold the program the file came from.
-    QTimer::singleShot(0, this, [this, file = droppedFile(event->mimeData())] { openPictureFile(file); });
+    // The file opens once the drop is over, so that a long load does not hold the program the file came from.
+    QTimer::singleShot(0, this, [this, file] { openPictureFile(file); });
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

@@ -37,9 +37,9 @@ public:
     void Command6_Click(); // the forum
     void Command7_Click(); // the shop
 
-    // Opens `fileName` as the open command opens the file chosen in its dialog, with the same checks and
-    // reports: a picture named at start or dropped on the window.
-    void openPictureFile(const QString &fileName);
+    // Opens the file by the bytes the system spells its name with, as the open command opens the file chosen in
+    // its dialog, with the same checks and reports: a picture named at start or dropped on the window.
+    void openPictureFile(const QByteArray &nativePath);
 
     // The toolkit's unloading of this window: a close that asks Form_QueryUnload first.
     void Unload();
@@ -81,8 +81,9 @@ private:
     void onSessionEnding(QSessionManager &manager);
     void centreOnScreen();
     bool askToUnload(qint16 unloadMode);
-    // The file a drop names when it names exactly one existing file; empty otherwise.
-    static QString droppedFile(const QMimeData *data);
+    // The file a drag carries, by the bytes of its name, when it carries exactly one existing local file; empty
+    // otherwise.
+    static QByteArray droppedFile(const QMimeData *data);
 
     PictureCommands m_pictureCommands;
     bool m_queryingUnload = false;

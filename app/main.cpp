@@ -13,10 +13,10 @@
 int main(int argc, char *argv[])
 {
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-    // The toolkit takes its own options (-platform, -display, -style and the like) first, as in every Qt program;
-    // the program sees what is left.
+    // The toolkit takes its own options (-platform, -display, -style and the like) out of argv first, as in every
+    // Qt program; the program reads what is left from argv itself, byte for byte, since arguments() decodes it.
     QApplication app(argc, argv);
-    const CommandLine commandLine = CommandLine::parse(QApplication::arguments().mid(1));
+    const CommandLine commandLine = CommandLine::parse(QList<QByteArray>(argv + 1, argv + argc));
     if (!commandLine.error.isEmpty()) {
         std::fputs(commandLine.error.toLocal8Bit().constData(), stderr);
         return 2;

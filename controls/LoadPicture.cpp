@@ -4,9 +4,16 @@
 
 #include "pixels/PictureReader.h"
 
+#include <QFile>
+
 StdPicture LoadPicture(const QString &path)
 {
-    PictureResult<QImage> image = readPicture(path);
+    return LoadPicture(QFile::encodeName(path));
+}
+
+StdPicture LoadPicture(const QByteArray &nativePath)
+{
+    PictureResult<QImage> image = readPicture(nativePath);
     if (!image)
         throwPictureError(image.failure());
     return StdPicture(std::move(image).value());

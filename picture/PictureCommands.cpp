@@ -13,6 +13,7 @@
 #include "controls/StatusBar.h"
 
 #include <QApplication>
+#include <QFile>
 
 #include <cmath>
 
@@ -78,13 +79,13 @@ void PictureCommands::Command2_Click()
     steps.step([&] { CommonDialog1.ShowOpen(); });
     QString fileName;
     steps.step([&] { fileName = CommonDialog1.FileName(); });
-    openPictureFile(fileName);
+    openPictureFile(QFile::encodeName(fileName));
 }
 
-void PictureCommands::openPictureFile(const QString &fileName)
+void PictureCommands::openPictureFile(const QByteArray &nativePath)
 {
     ResumeNext steps;
-    if (steps.test([&] { return fileName.isEmpty(); })) {
+    if (steps.test([&] { return nativePath.isEmpty(); })) {
         steps.step([&] { setStatus(StatusText::LoadFailed); });
         return;
     }
@@ -92,7 +93,7 @@ void PictureCommands::openPictureFile(const QString &fileName)
     bool loaded = false;
     steps.step([&] {
         const WaitCursor wait;
-        Picture1.setPicture(LoadPicture(fileName));
+        Picture1.setPicture(LoadPicture(nativePath));
         loaded = true;
     });
     if (!loaded) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class CommandButton;
@@ -24,8 +25,9 @@ public:
     void Command3_Click(); // "保存": save the work picture
     void Picture1_Paint(); // repaint of the work picture box
 
-    // The open command's steps after its dialog, for `fileName`: also what a file dropped on the window takes.
-    void openPictureFile(const QString &fileName);
+    // The open command's steps after its dialog, for the file by the bytes the system spells its name with: also
+    // what a file named at start or dropped on the window takes, whose name may be valid in no encoding.
+    void openPictureFile(const QByteArray &nativePath);
 
 private:
     void setStatus(const QString &text);

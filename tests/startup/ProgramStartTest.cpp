@@ -2,15 +2,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -26,6 +29,21 @@ const QString Caption = QStringLiteral("Kelvo.图片去色黑白工具");
 
 constexpr int StartTimeoutMs = 30000;
 
+// A picture of one colour, and how many of its pixels show that it fills the preview rather than sitting in a
+// corner at its own size.
+const QSize PictureSize(64, 48);
+const QRgb PictureColour = qRgb(0x20, 0xB0, 0x60);
+constexpr qsizetype PreviewPixels = 10000;
+
+qsizetype pixelsOf(const QImage &image, QRgb colour)
+{
+    qsizetype count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixel(x, y) == colour ? 1 : 0;
+    return count;
+}
+
 struct Window
 {
     QString id;
@@ -37,7 +55,7 @@ class ProgramStartTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        for (const char *tool : {"Xvfb", "xdotool", "xprop"}) {
+        for (const char *tool : {"Xvfb", "xdotool", "xprop", "xwd"}) {
             if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
                 s_missing = QStringLiteral("%1 is not installed (scripts/test installs it)").arg(QLatin1String(tool));
                 return;
@@ -110,6 +128,21 @@ protected:
     void startProgram(const QStringList &arguments = {},
                       QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
     {
+        start(folder.filePath(QFileInfo(ProgramFile).fileName()), arguments, channels);
+    }
+
+    // Starts the program with the one file in the folder's "pictures" folder, its name in the bytes it has on
+    // disk, as a file manager passes it: the shell hands them on as they are, where QProcess would encode a name.
+    void startProgramOnThePicture()
+    {
+        start(QStringLiteral("/bin/sh"),
+              {QStringLiteral("-c"), QStringLiteral("exec \"$0\" pictures/*"),
+               folder.filePath(QFileInfo(ProgramFile).fileName())},
+              QProcess::ForwardedErrorChannel);
+    }
+
+    void start(const QString &executable, const QStringList &arguments, QProcess::ProcessChannelMode channels)
+    {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DISPLAY"), s_display);
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -118,11 +151,11 @@ protected:
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(folder.path());
         program.setProcessChannelMode(channels);
-        program.start(folder.filePath(QFileInfo(ProgramFile).fileName()), arguments);
+        program.start(executable, arguments);
         ASSERT_TRUE(program.waitForStarted(10000));
     }
 
-    static QString x(const QStringList &arguments)
+    static QByteArray xOutput(const QStringList &arguments)
     {
         QProcess tool;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -130,7 +163,59 @@ protected:
         tool.setProcessEnvironment(environment);
         tool.start(arguments.first(), arguments.mid(1));
         tool.waitForFinished(10000);
-        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+        return tool.readAllStandardOutput();
+    }
+
+    static QString x(const QStringList &arguments) { return QString::fromUtf8(xOutput(arguments)).trimmed(); }
+
+    // What the window shows, from an xwd dump on the test's 24-bit screen: a header of big-endian 32-bit
+    // fields and the window's name, a colour map of 12-byte entries, then the rows of 32-bit pixels.
+    static QImage windowContents(const QString &id)
+    {
+        const QByteArray dump = xOutput({QStringLiteral("xwd"), QStringLiteral("-silent"), QStringLiteral("-id"), id});
+        const auto field = [&dump](int index) {
+            return dump.size() < 4 * (index + 1) ? 0 : qint64(qFromBigEndian<quint32>(dump.constData() + 4 * index));
+        };
+        // The header fields read, by their place.
+        enum {
+            HeaderSize = 0,
+            Width = 4,
+            Height = 5,
+            ByteOrder = 7,
+            BitsPerPixel = 11,
+            BytesPerLine = 12,
+            Colours = 19
+        };
+        const qint64 pixels = field(HeaderSize) + 12 * field(Colours);
+        const qint64 width = field(Width), height = field(Height), bytesPerLine = field(BytesPerLine);
+        const qint64 leastSignificantByteFirst = 0;
+        if (field(BitsPerPixel) != 32 || field(ByteOrder) != leastSignificantByteFirst || width == 0
+            || 4 * width > bytesPerLine || pixels + height * bytesPerLine > dump.size())
+            return {};
+        return QImage(reinterpret_cast<const uchar *>(dump.constData() + pixels), int(width), int(height),
+                      qsizetype(bytesPerLine), QImage::Format_RGB32)
+            .copy();
+    }
+
+    // What the window shows once the picture of one colour fills its preview and the window has settled;
+    // empty when that did not come in time.
+    QImage waitForPictureShown(QRgb colour)
+    {
+        const QList<Window> windows = waitForWindows(hasCaption);
+        const auto main =
+            std::find_if(windows.begin(), windows.end(), [](const Window &w) { return w.name == Caption; });
+        if (main == windows.end())
+            return {};
+        const QDeadlineTimer deadline(StartTimeoutMs);
+        QImage previous;
+        while (!deadline.hasExpired()) {
+            const QImage shown = windowContents(main->id);
+            if (shown == previous && pixelsOf(shown, colour) > PreviewPixels)
+                return shown;
+            previous = shown;
+            QThread::msleep(200);
+        }
+        return {};
     }
 
     static QList<Window> visibleWindows()
@@ -238,6 +323,30 @@ TEST_F(ProgramStartTest, ASecondFileOrAnUnknownOptionIsRefusedBeforeAnyWindow)
     // The toolkit's own options are its, and after "--" a name that begins with "-" is a file.
     startProgram({QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("--"), QStringLiteral("-a.jpg")});
     EXPECT_TRUE(hasCaption(waitForWindows(hasCaption))) << "the window did not come up";
+}
+
+// A name that is no UTF-8 (GBK, as archives made on older Chinese systems unpack) reaches the program as bytes
+// that no decoding keeps; the picture opens all the same, the window as it is for the same file under a UTF-8
+// name: the picture in the preview, the success text on the status line.
+TEST_F(ProgramStartTest, APictureWhoseNameIsNoUtf8OpensAsUnderAUtf8Name)
+{
+    provide(true, true);
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("pictures")));
+    QImage picture(PictureSize, QImage::Format_RGB32);
+    picture.fill(PictureColour);
+    const QString utf8Name = folder.filePath(QStringLiteral("pictures/中文照片.bmp"));
+    ASSERT_TRUE(picture.save(utf8Name));
+    startProgramOnThePicture();
+    const QImage shown = waitForPictureShown(PictureColour);
+    ASSERT_FALSE(shown.isNull()) << "the picture under its UTF-8 name did not show";
+    program.kill();
+    program.waitForFinished(5000);
+
+    const QByteArray gbkName = QFile::encodeName(folder.filePath(QStringLiteral("pictures/")))
+                               + QByteArrayLiteral("\xD6\xD0\xCE\xC4\xD5\xD5\xC6\xAC.bmp");
+    ASSERT_EQ(std::rename(QFile::encodeName(utf8Name).constData(), gbkName.constData()), 0);
+    startProgramOnThePicture();
+    EXPECT_TRUE(waitForPictureShown(PictureColour) == shown) << "the window differs from the one for the UTF-8 name";
 }
 
 } // namespace
