@@ -1,5 +1,6 @@
 #include "FilePaths.h"
 
+#include <QHash>
 #include <QList>
 
 #include <cerrno>
@@ -116,11 +117,20 @@ std::optional<QByteArray> relativeLayout(const QByteArray &path)
 
 QByteArray entryIdentity(const QByteArray &path)
 {
+    // A run names many files in few folders: each folder is resolved once. Called from one thread only.
+    static QHash<QByteArray, QByteArray> resolvedFolders;
     char resolved[PATH_MAX];
     const QByteArray name = fileName(path);
-    if (name.isEmpty() || name == "." || name == ".." || ::realpath(folder(path).constData(), resolved) == nullptr)
+    if (name.isEmpty() || name == "." || name == "..")
         return ::realpath(path.constData(), resolved) != nullptr ? QByteArray(resolved) : path;
-    return join(QByteArray(resolved), name);
+    const QByteArray above = folder(path);
+    auto known = resolvedFolders.constFind(above);
+    if (known == resolvedFolders.constEnd()) {
+        if (::realpath(above.constData(), resolved) == nullptr)
+            return ::realpath(path.constData(), resolved) != nullptr ? QByteArray(resolved) : path;
+        known = resolvedFolders.insert(above, QByteArray(resolved));
+    }
+    return join(*known, name);
 }
 
 bool makeFolders(const QByteArray &path)

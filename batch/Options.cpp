@@ -88,7 +88,8 @@ private:
         else if (name == QLatin1String("version"))
             flag(options.version);
         else if (name == QLatin1String("jobs") || name == QLatin1String("output") || name == QLatin1String("format")
-                 || name == QLatin1String("files-from") || name == QLatin1String("memory"))
+                 || name == QLatin1String("files-from") || name == QLatin1String("memory")
+                 || name == QLatin1String("slice"))
             takeValue(name, joined ? *joined : nextValue(QStringLiteral("--") + name));
         else
             m_result.error = QStringLiteral("无法识别的选项“--%1”").arg(name);
@@ -147,6 +148,14 @@ private:
             if (options.memory == 0)
                 m_result.error =
                     QStringLiteral("无效的内存大小“%1”:应为正整数,可带 K、M 或 G").arg(QString::fromUtf8(value));
+        } else if (name == QLatin1String("slice")) {
+            const QList<QByteArray> parts = value.split('/');
+            bool indexOk = false;
+            bool countOk = false;
+            options.slice = {parts.value(0).toInt(&indexOk), parts.value(1).toInt(&countOk)};
+            if (parts.size() != 2 || !indexOk || !countOk || options.slice.count < 1 || options.slice.index < 0
+                || options.slice.index >= options.slice.count)
+                m_result.error = QStringLiteral("无效的份额“%1”:应为 K/N,0 ≤ K < N").arg(QString::fromUtf8(value));
         } else if (name == QLatin1String("output")) {
             options.outputFolder = value;
             if (value.isEmpty())
@@ -196,6 +205,7 @@ QString usageText()
                           "  -R, --relative          命令行上给出的路径也像列表中的一样整个保持\n"
                           "  -f, --format=格式       输出格式:bmp(默认,24 位位图)、jpg 或 png(8 位灰度)\n"
                           "  -j, --jobs=N            同时处理 N 个文件(默认:可用的处理器数)\n"
+                          "      --slice=K/N         只处理输入分成 N 份后的第 K 份(K 从 0 起),供多台机器分担\n"
                           "      --memory=大小       正在处理的图片最多共用这么多内存(如 512M、2G;默认按可用内存)\n"
                           "      --overwrite         替换已存在的输出文件(默认跳过)\n"
                           "  -q, --quiet             只报告失败\n"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Conversion.h"
+#include "ResultNaming.h"
 
 #include <QByteArray>
 #include <QList>
@@ -18,6 +19,7 @@ struct Options
     OutputFormat format = OutputFormat::Bmp;
     int jobs = 0;      // 0: one per processor this process may run on
     qint64 memory = 0; // bytes the pictures in work may take at most; 0: as much as the machine allows
+    Slice slice;       // the share of the inputs this run takes
     bool overwrite = false;
     bool quiet = false;
     bool verbose = false;

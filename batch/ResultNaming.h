@@ -5,17 +5,26 @@
 
 #include <QList>
 
+// One of `count` shares of the inputs, numbered from 0. The inputs fall into shares by their plain result
+// names, so that inputs that would meet in one name fall into the same share and are told apart there as in a
+// single run: the shares together give what one run gives.
+struct Slice
+{
+    int index = 0;
+    int count = 1;
+};
+
 // Where each result goes: beside its source as NAME-黑白.<format>, or into an output folder at the job's
 // relative folder. Where two inputs would meet in one name, each takes NAME-黑白-<8 hex digits>.<format>
 // instead, the digits a hash of its own path as given: the same names on every run, in any order.
 class ResultNaming
 {
 public:
-    ResultNaming(const QByteArray &outputFolder, OutputFormat format);
+    ResultNaming(const QByteArray &outputFolder, OutputFormat format, Slice slice = {});
 
     // Drops a job for a file already in the list and one for a file that is another job's result (passed over
-    // into `passedOver`), gives every other job its target, and refuses a job whose target would be its own
-    // source or the target of an earlier job.
+    // into `passedOver`), keeps only the jobs of the slice, gives every one of them its target, and refuses a
+    // job whose target would be its own source or the target of an earlier job.
     void name(QList<Job> &jobs, QList<InputProblem> &passedOver) const;
 
     // Whether a file name is one that a run of this command gives its results.
@@ -25,7 +34,9 @@ private:
     QByteArray plainTarget(const Job &job) const;
     QByteArray distinctTarget(const Job &job) const;
     QByteArray targetFolder(const Job &job) const;
+    bool inSlice(const Job &job) const;
 
     QByteArray m_outputFolder;
     OutputFormat m_format;
+    Slice m_slice;
 };

@@ -143,7 +143,7 @@ int main(int argc, char *argv[])
     GatheredInputs gathered = InputGathering(options.recursive, options.outputFolder).gather(inputs);
     for (const InputProblem &unreadable : gathered.failures)
         reporter.failed(unreadable.path, QStringLiteral("加载失败"), unreadable.reason);
-    ResultNaming(options.outputFolder, options.format).name(gathered.jobs, gathered.passedOver);
+    ResultNaming(options.outputFolder, options.format, options.slice).name(gathered.jobs, gathered.passedOver);
     for (const InputProblem &passed : gathered.passedOver)
         reporter.skipped(passed.path, passed.reason);
     reporter.setTotal(gathered.jobs.size() + gathered.passedOver.size());

@@ -3,7 +3,9 @@
 # and a text file. Checks the exit status (1: one file failed), the one failure line, the grey of every result
 # and that nothing else was written. Then, on a folder of larger pictures: a glob run twice converts nothing the
 # second time, and a run killed outright half way through --overwrite leaves only whole results, and nothing
-# that the next run does not take away.
+# that the next run does not take away. Last, one list of pictures in nested folders shared out by GNU parallel
+# over three runs (--slice) gives the very tree one run gives, even with one share killed half way and the whole
+# job run again.
 #
 #   run-gray-e2e.sh --program <kelvo-gray> --pictures <kelvo_e2e_pictures> --work <folder>
 set -uo pipefail
@@ -77,5 +79,40 @@ leftovers=$(find 批量 -name '.*' | wc -l)
 [ "$leftovers" -eq 0 ] || fail "the run after the killed one left hidden files: $(ls -A 批量)"
 check_batch "the run after the killed one"
 
+# One list, three shares side by side into one output tree. Among the pictures: IMG_0001.jpg in every folder,
+# and a.jpg beside a.bmp, two inputs that meet in one name and must be told apart as one run tells them.
+command -v parallel >/dev/null || fail "GNU parallel is missing (scripts/test installs it)"
+for folder in 档案/2019/春 档案/2019/夏 档案/2020; do
+  mkdir -p "$folder" || fail "cannot make $folder"
+  for name in IMG_0001 IMG_0002 IMG_0003 a; do
+    "$PICTURES" make-source "$folder/$name.jpg" 1600 1200 || fail "cannot make a source picture"
+  done
+done
+cp 档案/2020/a.jpg 档案/2020/a.bmp
+"$PROGRAM" -f bmp -o 档案/2020 -q 档案/2020/a.jpg && mv 档案/2020/a-黑白.bmp 档案/2020/a.bmp ||
+  fail "cannot make a source bitmap"
+find 档案 -type f | sort >list.txt
+"$PROGRAM" -q --files-from list.txt -o 单独 || fail "the single run over the list failed"
+
+share() { # share <index> <output folder> [seconds before it is killed]
+  if [ -n "${3:-}" ]; then
+    timeout -s KILL "$3" "$PROGRAM" -q -j 1 --files-from list.txt --slice "$1/3" -o "$2"
+    echo $? >"killed-share.status"
+  else
+    "$PROGRAM" -q -j 1 --files-from list.txt --slice "$1/3" -o "$2"
+  fi
+}
+export -f share fail
+export PROGRAM
+SHELL=/bin/bash parallel -j 3 share {} 分担 ::: 0 1 2 || fail "a share failed"
+diff -r 单独 分担 >/dev/null || fail "three shares gave another tree than one run: $(diff -r 单独 分担 | head -5)"
+
+SHELL=/bin/bash parallel -j 3 share {} 重来 '$([ {} = 1 ] && echo 0.2)' ::: 0 1 2
+[ "$(cat killed-share.status)" = 137 ] || fail "the share to be killed ended first, status $(cat killed-share.status)"
+SHELL=/bin/bash parallel -j 3 share {} 重来 ::: 0 1 2 || fail "a share failed when the job ran again"
+diff -r 单独 重来 >/dev/null || fail "the job run again gave another tree than one run: $(diff -r 单独 重来 | head -5)"
+[ -z "$(find 重来 -name '.*')" ] || fail "the job run again left hidden files: $(find 重来 -name '.*')"
+
 printf 'PASS: kelvo-gray converted two pictures, reported the broken one and ended with status 1; a glob run\n'
-printf '      twice converted nothing new; a run killed half way left only whole results\n'
+printf '      twice converted nothing new; a run killed half way left only whole results; three shares of a list,\n'
+printf '      one of them killed and the job run again, gave the tree of one run\n'
