@@ -261,6 +261,7 @@ TEST_F(KelvoGray, UsageErrorsEndWithStatusTwoAndWriteNothing)
           QStringList({QStringLiteral("-j"), QStringLiteral("0"), QStringLiteral("a.jpg")}),
           QStringList({QStringLiteral("-f"), QStringLiteral("gif"), QStringLiteral("a.jpg")}),
           QStringList({QStringLiteral("--memory=12X"), QStringLiteral("a.jpg")}),
+          QStringList({QStringLiteral("--slice=3/3"), QStringLiteral("a.jpg")}),
           QStringList({QStringLiteral("a.jpg"), QStringLiteral("-o")})}) {
         SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
         const Outcome usage = run(arguments);
