@@ -19,18 +19,20 @@ QByteArray stemOf(const QByteArray &fileName)
     return dot < 0 ? fileName : fileName.left(dot);
 }
 
+// A hash of the path as spelled, "./" and doubled slashes aside, the same on every machine.
 QByteArray pathHash(const QByteArray &path)
 {
     const QByteArray layout = FilePaths::relativeLayout(path).value_or(path);
     const QByteArray spelled = path.startsWith('/') ? '/' + layout : layout;
-    return QCryptographicHash::hash(spelled, QCryptographicHash::Sha1).toHex().left(HashDigits);
+    return QCryptographicHash::hash(spelled, QCryptographicHash::Sha1);
 }
 
 } // namespace
 
-ResultNaming::ResultNaming(const QByteArray &outputFolder, OutputFormat format)
+ResultNaming::ResultNaming(const QByteArray &outputFolder, OutputFormat format, Slice slice)
     : m_outputFolder(outputFolder)
     , m_format(format)
+    , m_slice(slice)
 {
 }
 
@@ -57,7 +59,7 @@ void ResultNaming::name(QList<Job> &jobs, QList<InputProblem> &passedOver) const
     for (qsizetype i = 0; i < jobs.size(); ++i) {
         if (resultOwners.value(FilePaths::entryIdentity(jobs[i].source), i) != i)
             passedOver.append({jobs[i].source, QStringLiteral("是另一个输入的输出")});
-        else
+        else if (inSlice(jobs[i]))
             named.append(jobs[i]);
     }
     for (const Job &job : named)
@@ -102,7 +104,19 @@ QByteArray ResultNaming::plainTarget(const Job &job) const
 
 QByteArray ResultNaming::distinctTarget(const Job &job) const
 {
-    const QByteArray name = stemOf(FilePaths::fileName(job.source)) + ResultMark + '-' + pathHash(job.source) + '.'
-                            + outputSuffix(m_format);
+    const QByteArray hash = pathHash(job.source).toHex().left(HashDigits);
+    const QByteArray name =
+        stemOf(FilePaths::fileName(job.source)) + ResultMark + '-' + hash + '.' + outputSuffix(m_format);
     return FilePaths::join(targetFolder(job), name);
+}
+
+bool ResultNaming::inSlice(const Job &job) const
+{
+    if (m_slice.count == 1)
+        return true;
+    const QByteArray hash = pathHash(plainTarget(job));
+    quint64 number = 0;
+    for (int i = 0; i < 8; ++i)
+        number = number << 8 | uchar(hash[i]);
+    return int(number % quint64(m_slice.count)) == m_slice.index;
 }
