@@ -13,13 +13,14 @@ KELVO_PACKAGES=(
 )
 # What only the tests need on top: a real X server, a window manager, input and screenshots, the accessibility
 # bus that the end-to-end test reads the status line from, the validators of the desktop entry and the
-# software-centre listing, the fuzzers.
+# software-centre listing, the fuzzers, and what checks the package: Debian's checker and hardening check (in
+# devscripts), and man.
 KELVO_TEST_PACKAGES=(
   xvfb openbox xdotool wmctrl x11-utils x11-apps imagemagick
   dbus at-spi2-core python3-pyatspi
   desktop-file-utils appstream
   clang libclang-rt-14-dev
-  dpkg-dev file
+  dpkg-dev file lintian devscripts man-db
 )
 # What scripts/lint needs on top: the formatter and the static checker.
 KELVO_LINT_PACKAGES=(clang-format clang-tidy)
