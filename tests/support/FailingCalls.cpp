@@ -129,15 +129,6 @@ int open(const char *path, int flags, ...)
     return openPath("open", path, flags, mode);
 }
 
-int open64(const char *path, int flags, ...)
-{
-    va_list arguments;
-    va_start(arguments, flags);
-    const mode_t mode = modeOf(flags, arguments);
-    va_end(arguments);
-    return openPath("open64", path, flags, mode);
-}
-
 int openat(int folder, const char *path, int flags, ...)
 {
     va_list arguments;
@@ -147,13 +138,8 @@ int openat(int folder, const char *path, int flags, ...)
     return openInFolder("openat", folder, path, flags, mode);
 }
 
-int openat64(int folder, const char *path, int flags, ...)
-{
-    va_list arguments;
-    va_start(arguments, flags);
-    const mode_t mode = modeOf(flags, arguments);
-    va_end(arguments);
-    return openInFolder("openat64", folder, path, flags, mode);
-}
+// The large-file names are the same calls on a 64-bit system.
+int open64(const char *path, int flags, ...) __attribute__((alias("open")));
+int openat64(int folder, const char *path, int flags, ...) __attribute__((alias("openat")));
 
 } // extern "C"
