@@ -94,20 +94,31 @@ cp 档案/2020/a.jpg 档案/2020/a.bmp
 find 档案 -type f | sort >list.txt
 "$PROGRAM" -q --files-from list.txt -o 单独 || fail "the single run over the list failed"
 
-share() { # share <index> <output folder> [seconds before it is killed]
-  if [ -n "${3:-}" ]; then
-    timeout -s KILL "$3" "$PROGRAM" -q -j 1 --files-from list.txt --slice "$1/3" -o "$2"
-    echo $? >"killed-share.status"
-  else
+share() { # share <index> <output folder> [kill]: with "kill", killed outright once its first result is there
+  if [ -z "${3:-}" ]; then
     "$PROGRAM" -q -j 1 --files-from list.txt --slice "$1/3" -o "$2"
+    return
   fi
+  "$PROGRAM" -q -j 1 --files-from list.txt --slice "$1/3" -o "$2" &
+  local run=$! result
+  until ! kill -0 $run 2>/dev/null; do
+    while read -r result; do [ -e "$2/$result" ] && break 2; done <share-results.txt
+    sleep 0.01
+  done
+  kill -KILL $run 2>/dev/null
+  wait $run
+  echo $? >killed-share.status
 }
 export -f share fail
 export PROGRAM
 SHELL=/bin/bash parallel -j 3 share {} 分担 ::: 0 1 2 || fail "a share failed"
 diff -r 单独 分担 >/dev/null || fail "three shares gave another tree than one run: $(diff -r 单独 分担 | head -5)"
 
-SHELL=/bin/bash parallel -j 3 share {} 重来 '$([ {} = 1 ] && echo 0.2)' ::: 0 1 2
+# Share 1 alone first, to learn its results; then the job with share 1 killed outright as soon as the first of
+# them is there, and the whole job run again.
+share 1 一份 && (cd 一份 && find . -type f) >share-results.txt || fail "share 1 alone failed"
+[ "$(wc -l <share-results.txt)" -ge 3 ] || fail "share 1 has too few pictures to be killed half way"
+SHELL=/bin/bash parallel -j 3 share {} 重来 '$([ {} = 1 ] && echo kill)' ::: 0 1 2
 [ "$(cat killed-share.status)" = 137 ] || fail "the share to be killed ended first, status $(cat killed-share.status)"
 SHELL=/bin/bash parallel -j 3 share {} 重来 ::: 0 1 2 || fail "a share failed when the job ran again"
 diff -r 单独 重来 >/dev/null || fail "the job run again gave another tree than one run: $(diff -r 单独 重来 | head -5)"
