@@ -38,7 +38,14 @@ ResultNaming::ResultNaming(const QByteArray &outputFolder, OutputFormat format, 
 
 void ResultNaming::name(QList<Job> &jobs, QList<InputProblem> &passedOver) const
 {
-    // A file named twice (itself and within its folder, say) is converted once.
+    dropRepeats(jobs);
+    jobs = inputsOfTheSlice(jobs, passedOver);
+    giveTargets(jobs);
+}
+
+// A file named twice (itself and within its folder, say) is converted once.
+void ResultNaming::dropRepeats(QList<Job> &jobs)
+{
     QSet<QByteArray> inputs;
     jobs.removeIf([&inputs](const Job &job) {
         const QByteArray source = FilePaths::entryIdentity(job.source);
@@ -47,39 +54,46 @@ void ResultNaming::name(QList<Job> &jobs, QList<InputProblem> &passedOver) const
         inputs.insert(source);
         return false;
     });
-    // A result of an earlier run named again (by a glob, say) is no input of its own but its source's output.
+}
+
+// The jobs of the slice, less those for a result of an earlier run named again (by a glob, say), which is no
+// input of its own but its source's output: judged against all the inputs, whatever slice they are in.
+QList<Job> ResultNaming::inputsOfTheSlice(const QList<Job> &jobs, QList<InputProblem> &passedOver) const
+{
     QHash<QByteArray, qsizetype> resultOwners;
-    QHash<QByteArray, int> plainUses;
     for (qsizetype i = 0; i < jobs.size(); ++i) {
-        const QByteArray plain = FilePaths::entryIdentity(plainTarget(jobs[i]));
-        resultOwners.insert(plain, i);
+        resultOwners.insert(FilePaths::entryIdentity(plainTarget(jobs[i])), i);
         resultOwners.insert(FilePaths::entryIdentity(distinctTarget(jobs[i])), i);
     }
-    QList<Job> named;
+    QList<Job> inputs;
     for (qsizetype i = 0; i < jobs.size(); ++i) {
         if (resultOwners.value(FilePaths::entryIdentity(jobs[i].source), i) != i)
             passedOver.append({jobs[i].source, QStringLiteral("是另一个输入的输出")});
         else if (inSlice(jobs[i]))
-            named.append(jobs[i]);
+            inputs.append(jobs[i]);
     }
-    for (const Job &job : named)
-        ++plainUses[FilePaths::entryIdentity(plainTarget(job))];
+    return inputs;
+}
 
+// The plain target, or the distinct one where inputs would meet in one name; a job whose target is still taken
+// is refused.
+void ResultNaming::giveTargets(QList<Job> &jobs) const
+{
+    QHash<QByteArray, int> plainUses;
+    for (const Job &job : jobs)
+        ++plainUses[FilePaths::entryIdentity(plainTarget(job))];
     QSet<QByteArray> targets;
-    for (Job &job : named) {
+    for (Job &job : jobs) {
         job.target = plainTarget(job);
-        QByteArray target = FilePaths::entryIdentity(job.target);
-        if (plainUses.value(target) > 1) {
+        if (plainUses.value(FilePaths::entryIdentity(job.target)) > 1)
             job.target = distinctTarget(job);
-            target = FilePaths::entryIdentity(job.target);
-        }
+        const QByteArray target = FilePaths::entryIdentity(job.target);
         if (target == FilePaths::entryIdentity(job.source))
             job.refusal = QStringLiteral("输出文件就是输入文件, 不能覆盖");
         else if (targets.contains(target))
             job.refusal = QStringLiteral("输出文件与另一个文件的输出重名: ") + FilePaths::shown(job.target);
         targets.insert(target);
     }
-    jobs = named;
 }
 
 bool ResultNaming::isResultName(const QByteArray &fileName)

@@ -31,6 +31,9 @@ public:
     static bool isResultName(const QByteArray &fileName);
 
 private:
+    static void dropRepeats(QList<Job> &jobs);
+    QList<Job> inputsOfTheSlice(const QList<Job> &jobs, QList<InputProblem> &passedOver) const;
+    void giveTargets(QList<Job> &jobs) const;
     QByteArray plainTarget(const Job &job) const;
     QByteArray distinctTarget(const Job &job) const;
     QByteArray targetFolder(const Job &job) const;
