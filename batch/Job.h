@@ -23,3 +23,12 @@ struct InputProblem
     QByteArray path;
     QString reason;
 };
+
+// One of `count` shares of the inputs, numbered from 0. The inputs fall into shares by their plain result
+// names, so that inputs that would meet in one name fall into the same share and are told apart there as in a
+// single run: the shares together give what one run gives.
+struct Slice
+{
+    int index = 0;
+    int count = 1;
+};

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Conversion.h"
-#include "ResultNaming.h"
+#include "Job.h"
 
 #include <QByteArray>
 #include <QList>

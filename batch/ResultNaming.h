@@ -5,15 +5,6 @@
 
 #include <QList>
 
-// One of `count` shares of the inputs, numbered from 0. The inputs fall into shares by their plain result
-// names, so that inputs that would meet in one name fall into the same share and are told apart there as in a
-// single run: the shares together give what one run gives.
-struct Slice
-{
-    int index = 0;
-    int count = 1;
-};
-
 // Where each result goes: beside its source as NAME-黑白.<format>, or into an output folder at the job's
 // relative folder. Where two inputs would meet in one name, each takes NAME-黑白-<8 hex digits>.<format>
 // instead, the digits a hash of its own path as given: the same names on every run, in any order.
