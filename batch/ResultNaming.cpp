@@ -19,12 +19,16 @@ QByteArray stemOf(const QByteArray &fileName)
     return dot < 0 ? fileName : fileName.left(dot);
 }
 
-// A hash of the path as spelled, "./" and doubled slashes aside, the same on every machine.
-QByteArray pathHash(const QByteArray &path)
+// The path as spelled, "./" and doubled slashes aside: the same on every machine.
+QByteArray spelledPath(const QByteArray &path)
 {
     const QByteArray layout = FilePaths::relativeLayout(path).value_or(path);
-    const QByteArray spelled = path.startsWith('/') ? '/' + layout : layout;
-    return QCryptographicHash::hash(spelled, QCryptographicHash::Sha1);
+    return path.startsWith('/') ? '/' + layout : layout;
+}
+
+QByteArray hashOf(const QByteArray &text)
+{
+    return QCryptographicHash::hash(text, QCryptographicHash::Sha1);
 }
 
 } // namespace
@@ -62,8 +66,8 @@ QList<Job> ResultNaming::inputsOfTheSlice(const QList<Job> &jobs, QList<InputPro
 {
     QHash<QByteArray, qsizetype> resultOwners;
     for (qsizetype i = 0; i < jobs.size(); ++i) {
-        resultOwners.insert(FilePaths::entryIdentity(plainTarget(jobs[i])), i);
-        resultOwners.insert(FilePaths::entryIdentity(distinctTarget(jobs[i])), i);
+        for (const Naming naming : {Naming::Plain, Naming::ByFileName, Naming::ByPath})
+            resultOwners.insert(FilePaths::entryIdentity(targetOf(jobs[i], naming)), i);
     }
     QList<Job> inputs;
     for (qsizetype i = 0; i < jobs.size(); ++i) {
@@ -75,18 +79,25 @@ QList<Job> ResultNaming::inputsOfTheSlice(const QList<Job> &jobs, QList<InputPro
     return inputs;
 }
 
-// The plain target, or the distinct one where inputs would meet in one name; a job whose target is still taken
-// is refused.
+// Each job takes the first of its names that no other job would take too: the plain one, then one told apart by
+// its file name (a.jpg beside a.bmp), then one told apart by its path (IMG_0001.jpg of two folders named into
+// one output folder). A job whose target is still taken is refused.
 void ResultNaming::giveTargets(QList<Job> &jobs) const
 {
-    QHash<QByteArray, int> plainUses;
-    for (const Job &job : jobs)
-        ++plainUses[FilePaths::entryIdentity(plainTarget(job))];
+    QList<Naming> namings(jobs.size(), Naming::Plain);
+    for (const Naming next : {Naming::ByFileName, Naming::ByPath}) {
+        QHash<QByteArray, int> uses;
+        for (qsizetype i = 0; i < jobs.size(); ++i)
+            ++uses[FilePaths::entryIdentity(targetOf(jobs[i], namings[i]))];
+        for (qsizetype i = 0; i < jobs.size(); ++i) {
+            if (uses.value(FilePaths::entryIdentity(targetOf(jobs[i], namings[i]))) > 1)
+                namings[i] = next;
+        }
+    }
     QSet<QByteArray> targets;
-    for (Job &job : jobs) {
-        job.target = plainTarget(job);
-        if (plainUses.value(FilePaths::entryIdentity(job.target)) > 1)
-            job.target = distinctTarget(job);
+    for (qsizetype i = 0; i < jobs.size(); ++i) {
+        Job &job = jobs[i];
+        job.target = targetOf(job, namings[i]);
         const QByteArray target = FilePaths::entryIdentity(job.target);
         if (target == FilePaths::entryIdentity(job.source))
             job.refusal = QStringLiteral("输出文件就是输入文件, 不能覆盖");
@@ -110,25 +121,21 @@ QByteArray ResultNaming::targetFolder(const Job &job) const
     return FilePaths::join(m_outputFolder, job.relativeFolder);
 }
 
-QByteArray ResultNaming::plainTarget(const Job &job) const
+QByteArray ResultNaming::targetOf(const Job &job, Naming naming) const
 {
-    const QByteArray name = stemOf(FilePaths::fileName(job.source)) + ResultMark + '.' + outputSuffix(m_format);
-    return FilePaths::join(targetFolder(job), name);
-}
-
-QByteArray ResultNaming::distinctTarget(const Job &job) const
-{
-    const QByteArray hash = pathHash(job.source).toHex().left(HashDigits);
-    const QByteArray name =
-        stemOf(FilePaths::fileName(job.source)) + ResultMark + '-' + hash + '.' + outputSuffix(m_format);
-    return FilePaths::join(targetFolder(job), name);
+    const QByteArray fileName = FilePaths::fileName(job.source);
+    QByteArray name = stemOf(fileName) + ResultMark;
+    if (naming != Naming::Plain)
+        name +=
+            '-' + hashOf(naming == Naming::ByFileName ? fileName : spelledPath(job.source)).toHex().left(HashDigits);
+    return FilePaths::join(targetFolder(job), name + '.' + outputSuffix(m_format));
 }
 
 bool ResultNaming::inSlice(const Job &job) const
 {
     if (m_slice.count == 1)
         return true;
-    const QByteArray hash = pathHash(plainTarget(job));
+    const QByteArray hash = hashOf(spelledPath(targetOf(job, Naming::Plain)));
     quint64 number = 0;
     for (int i = 0; i < 8; ++i)
         number = number << 8 | uchar(hash[i]);

@@ -7,7 +7,8 @@
 
 // Where each result goes: beside its source as NAME-黑白.<format>, or into an output folder at the job's
 // relative folder. Where two inputs would meet in one name, each takes NAME-黑白-<8 hex digits>.<format>
-// instead, the digits a hash of its own path as given: the same names on every run, in any order.
+// instead, the digits a hash of its file name (a.jpg beside a.bmp), or, where the file names are the same too,
+// of its path as given: the same names on every run, in any order, however a folder's files are named.
 class ResultNaming
 {
 public:
@@ -25,8 +26,8 @@ private:
     static void dropRepeats(QList<Job> &jobs);
     QList<Job> inputsOfTheSlice(const QList<Job> &jobs, QList<InputProblem> &passedOver) const;
     void giveTargets(QList<Job> &jobs) const;
-    QByteArray plainTarget(const Job &job) const;
-    QByteArray distinctTarget(const Job &job) const;
+    enum class Naming { Plain, ByFileName, ByPath };
+    QByteArray targetOf(const Job &job, Naming naming) const;
     QByteArray targetFolder(const Job &job) const;
     bool inSlice(const Job &job) const;
 

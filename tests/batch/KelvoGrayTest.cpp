@@ -214,6 +214,17 @@ TEST_F(KelvoGray, EveryInputGetsAnOutputOfItsOwnOnEveryRun)
     for (const QString &name : outputs(QStringLiteral("one")))
         EXPECT_EQ(bytesOf(QStringLiteral("one/") + name), bytesOf(QStringLiteral("two/") + name)) << name.toStdString();
 
+    // Told apart the same way however the files are spelled: by a folder, then by a glob of absolute paths.
+    writePicture(QStringLiteral("pair/x.jpg"));
+    writeFile(QStringLiteral("pair/x.bmp"), PictureCorpus::bmp24Of(PictureCorpus::bandedImage(9, 7)));
+    EXPECT_EQ(run({QStringLiteral("pair")}).status, 0);
+    QStringList absolute;
+    for (const QString &name : QDir(path(QStringLiteral("pair"))).entryList(QDir::Files))
+        absolute << path(QStringLiteral("pair/") + name);
+    ASSERT_EQ(absolute.size(), 4);
+    EXPECT_EQ(run(absolute).status, 0);
+    EXPECT_EQ(QDir(path(QStringLiteral("pair"))).entryList(QDir::Files).size(), 4);
+
     writePicture(QStringLiteral("glob/x.jpg"));
     const QStringList glob = {QStringLiteral("glob/x.jpg"), QStringLiteral("glob/x-黑白.bmp")};
     EXPECT_EQ(run({glob[0]}).status, 0);
