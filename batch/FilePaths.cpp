@@ -90,6 +90,12 @@ QByteArray fileName(const QByteArray &path)
     return path.mid(path.lastIndexOf('/') + 1);
 }
 
+QByteArray stem(const QByteArray &fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf('.');
+    return dot < 0 ? fileName : fileName.left(dot);
+}
+
 QByteArray folder(const QByteArray &path)
 {
     const qsizetype slash = path.lastIndexOf('/');

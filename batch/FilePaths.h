@@ -13,6 +13,8 @@ namespace FilePaths {
 
 // The last component: "a.jpg" of "x/a.jpg".
 QByteArray fileName(const QByteArray &path);
+// The file name up to its last dot, which its extension follows: "trip.day1" of "trip.day1.jpg".
+QByteArray stem(const QByteArray &fileName);
 // All before the last component: "x" of "x/a.jpg", "." of "a.jpg", "/" of "/a.jpg".
 QByteArray folder(const QByteArray &path);
 // `a`/`b`, or either alone when the other is empty (or `a` is ".").

@@ -1,6 +1,7 @@
 #include "ResultNaming.h"
 
 #include "FilePaths.h"
+#include "SourceFolders.h"
 
 #include <QCryptographicHash>
 #include <QHash>
@@ -11,13 +12,6 @@ namespace {
 
 const QByteArray ResultMark = QStringLiteral("-黑白").toUtf8();
 constexpr qsizetype HashDigits = 8;
-
-// The name up to its last dot, which its extension follows.
-QByteArray stemOf(const QByteArray &fileName)
-{
-    const qsizetype dot = fileName.lastIndexOf('.');
-    return dot < 0 ? fileName : fileName.left(dot);
-}
 
 // The path as spelled, "./" and doubled slashes aside: the same on every machine.
 QByteArray spelledPath(const QByteArray &path)
@@ -42,9 +36,10 @@ ResultNaming::ResultNaming(const QByteArray &outputFolder, OutputFormat format, 
 
 void ResultNaming::name(QList<Job> &jobs, QList<InputProblem> &passedOver) const
 {
+    SourceFolders folders;
     dropRepeats(jobs);
-    jobs = inputsOfTheSlice(jobs, passedOver);
-    giveTargets(jobs);
+    jobs = inputsOfTheSlice(jobs, passedOver, folders);
+    giveTargets(jobs, folders);
 }
 
 // A file named twice (itself and within its folder, say) is converted once.
@@ -61,8 +56,10 @@ void ResultNaming::dropRepeats(QList<Job> &jobs)
 }
 
 // The jobs of the slice, less those for a result of an earlier run named again (by a glob, say), which is no
-// input of its own but its source's output: judged against all the inputs, whatever slice they are in.
-QList<Job> ResultNaming::inputsOfTheSlice(const QList<Job> &jobs, QList<InputProblem> &passedOver) const
+// input of its own but its source's output: one that another input, in whatever slice, would write, or one
+// whose source stands beside it.
+QList<Job> ResultNaming::inputsOfTheSlice(const QList<Job> &jobs, QList<InputProblem> &passedOver,
+                                          SourceFolders &folders) const
 {
     QHash<QByteArray, qsizetype> resultOwners;
     for (qsizetype i = 0; i < jobs.size(); ++i) {
@@ -71,7 +68,9 @@ QList<Job> ResultNaming::inputsOfTheSlice(const QList<Job> &jobs, QList<InputPro
     }
     QList<Job> inputs;
     for (qsizetype i = 0; i < jobs.size(); ++i) {
-        if (resultOwners.value(FilePaths::entryIdentity(jobs[i].source), i) != i)
+        const std::optional<QByteArray> source = sourceStemOf(FilePaths::fileName(jobs[i].source));
+        if (resultOwners.value(FilePaths::entryIdentity(jobs[i].source), i) != i
+            || (source && folders.picturesNamed(FilePaths::folder(jobs[i].source), *source) > 0))
             passedOver.append({jobs[i].source, QStringLiteral("是另一个输入的输出")});
         else if (inSlice(jobs[i]))
             inputs.append(jobs[i]);
@@ -79,10 +78,11 @@ QList<Job> ResultNaming::inputsOfTheSlice(const QList<Job> &jobs, QList<InputPro
     return inputs;
 }
 
-// Each job takes the first of its names that no other job would take too: the plain one, then one told apart by
-// its file name (a.jpg beside a.bmp), then one told apart by its path (IMG_0001.jpg of two folders named into
-// one output folder). A job whose target is still taken is refused.
-void ResultNaming::giveTargets(QList<Job> &jobs) const
+// Each job takes the first of its names that no other would take too: the plain one; one told apart by its file
+// name where a namesake stands beside it (a.jpg beside a.bmp, whether the run is given both or not); one told
+// apart by its path where the file names meet as well (IMG_0001.jpg of two folders named into one output
+// folder). A job whose target is still taken is refused.
+void ResultNaming::giveTargets(QList<Job> &jobs, SourceFolders &folders) const
 {
     QList<Naming> namings(jobs.size(), Naming::Plain);
     for (const Naming next : {Naming::ByFileName, Naming::ByPath}) {
@@ -90,7 +90,11 @@ void ResultNaming::giveTargets(QList<Job> &jobs) const
         for (qsizetype i = 0; i < jobs.size(); ++i)
             ++uses[FilePaths::entryIdentity(targetOf(jobs[i], namings[i]))];
         for (qsizetype i = 0; i < jobs.size(); ++i) {
-            if (uses.value(FilePaths::entryIdentity(targetOf(jobs[i], namings[i]))) > 1)
+            const QByteArray fileName = FilePaths::fileName(jobs[i].source);
+            const bool namesake =
+                namings[i] == Naming::Plain
+                && folders.picturesNamed(FilePaths::folder(jobs[i].source), FilePaths::stem(fileName)) > 1;
+            if (namesake || uses.value(FilePaths::entryIdentity(targetOf(jobs[i], namings[i]))) > 1)
                 namings[i] = next;
         }
     }
@@ -109,9 +113,19 @@ void ResultNaming::giveTargets(QList<Job> &jobs) const
 
 bool ResultNaming::isResultName(const QByteArray &fileName)
 {
-    static const QRegularExpression distinct(QStringLiteral("-黑白-[0-9a-f]{%1}$").arg(HashDigits));
-    const QByteArray stem = stemOf(fileName);
-    return stem.endsWith(ResultMark) || QString::fromUtf8(stem).contains(distinct);
+    return sourceStemOf(fileName).has_value();
+}
+
+std::optional<QByteArray> ResultNaming::sourceStemOf(const QByteArray &fileName)
+{
+    static const QRegularExpression told(QStringLiteral("-黑白-[0-9a-f]{%1}$").arg(HashDigits));
+    const QByteArray stem = FilePaths::stem(fileName);
+    if (stem.endsWith(ResultMark))
+        return stem.chopped(ResultMark.size());
+    const QRegularExpressionMatch apart = told.match(QString::fromUtf8(stem));
+    if (apart.hasMatch())
+        return stem.chopped(apart.captured().toUtf8().size());
+    return std::nullopt;
 }
 
 QByteArray ResultNaming::targetFolder(const Job &job) const
@@ -124,7 +138,7 @@ QByteArray ResultNaming::targetFolder(const Job &job) const
 QByteArray ResultNaming::targetOf(const Job &job, Naming naming) const
 {
     const QByteArray fileName = FilePaths::fileName(job.source);
-    QByteArray name = stemOf(fileName) + ResultMark;
+    QByteArray name = FilePaths::stem(fileName) + ResultMark;
     if (naming != Naming::Plain)
         name +=
             '-' + hashOf(naming == Naming::ByFileName ? fileName : spelledPath(job.source)).toHex().left(HashDigits);

@@ -223,6 +223,9 @@ TEST_F(KelvoGray, EveryInputGetsAnOutputOfItsOwnOnEveryRun)
         absolute << path(QStringLiteral("pair/") + name);
     ASSERT_EQ(absolute.size(), 4);
     EXPECT_EQ(run(absolute).status, 0);
+    // Nor by which of them a run is given: the bitmaps alone (as *.bmp gives them) are a source whose namesake
+    // stands beside it, and results whose source does.
+    EXPECT_EQ(run(absolute.filter(QStringLiteral(".bmp"))).status, 0);
     EXPECT_EQ(QDir(path(QStringLiteral("pair"))).entryList(QDir::Files).size(), 4);
 
     writePicture(QStringLiteral("glob/x.jpg"));

@@ -88,7 +88,6 @@ for folder in 档案/2019/春 档案/2019/夏 档案/2020; do
     "$PICTURES" make-source "$folder/$name.jpg" 1600 1200 || fail "cannot make a source picture"
   done
 done
-cp 档案/2020/a.jpg 档案/2020/a.bmp
 "$PROGRAM" -f bmp -o 档案/2020 -q 档案/2020/a.jpg && mv 档案/2020/a-黑白.bmp 档案/2020/a.bmp ||
   fail "cannot make a source bitmap"
 find 档案 -type f | sort >list.txt
