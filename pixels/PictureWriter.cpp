@@ -3,6 +3,7 @@
 #include "BmpStructure.h"
 #include "DecolorizeKernel.h"
 #include "ImageMemory.h"
+#include "PngEncoder.h"
 #include "WriteBehindDevice.h"
 
 #include <QFileInfo>
@@ -17,25 +18,27 @@ namespace {
 
 constexpr int JpegQuality = 95;
 
-// The picture's one channel, at the picture's resolution, when every pixel is grey; a null image as soon as a
-// row is not.
+// Whether every pixel of the picture is grey.
+bool isGreyPicture(const QImage &image)
+{
+    for (int y = 0; y < image.height(); ++y)
+        if (!isGreyRow(reinterpret_cast<const quint32 *>(image.constScanLine(y)), image.width()))
+            return false;
+    return true;
+}
+
+// The picture's one channel, at the picture's resolution, for a picture whose every pixel is grey.
 PictureResult<QImage> greyChannelOf(const QImage &image)
 {
-    const int width = image.width();
-    const auto row = [&image](int y) { return reinterpret_cast<const quint32 *>(image.constScanLine(y)); };
-    if (image.height() == 0 || !isGreyRow(row(0), width))
-        return QImage();
     QImage grey = ImageMemory::allocate(image.size(), QImage::Format_Grayscale8);
     if (grey.isNull())
         return PictureFailure{PictureError::OutOfMemory, {}};
     grey.setDotsPerMeterX(image.dotsPerMeterX());
     grey.setDotsPerMeterY(image.dotsPerMeterY());
     for (int y = 0; y < image.height(); ++y) {
-        const quint32 *from = row(y);
-        if (y > 0 && !isGreyRow(from, width))
-            return QImage();
+        const auto *from = reinterpret_cast<const quint32 *>(image.constScanLine(y));
         uchar *to = grey.scanLine(y);
-        for (int x = 0; x < width; ++x)
+        for (int x = 0; x < image.width(); ++x)
             to[x] = uchar(from[x]);
     }
     return grey;
@@ -68,25 +71,32 @@ struct Encoding
     int quality = -1;
 };
 
-PictureResult<Encoding> encodingFor(const QImage &image, PictureFormat format)
+PictureResult<Encoding> qtEncodingFor(const QImage &image, PictureFormat format)
 {
-    switch (format) {
-    case PictureFormat::Jpeg:
-    case PictureFormat::Png: {
+    if (format == PictureFormat::Jpeg) {
+        if (!isGreyPicture(image))
+            return Encoding{image, "jpeg", JpegQuality};
         PictureResult<QImage> grey = greyChannelOf(image);
         if (!grey)
             return grey.failure();
-        QImage pixels = grey.value().isNull() ? image : std::move(grey).value();
-        if (format == PictureFormat::Png)
-            return Encoding{std::move(pixels), "png"};
-        return Encoding{std::move(pixels), "jpeg", JpegQuality};
+        return Encoding{std::move(grey).value(), "jpeg", JpegQuality};
     }
-    case PictureFormat::Bitmap24:
-        if (!fitsInBitmap(image))
-            return PictureFailure{PictureError::TooLargeForFormat, {}};
-        return Encoding{image, "bmp"};
-    }
-    Q_UNREACHABLE();
+    if (!fitsInBitmap(image))
+        return PictureFailure{PictureError::TooLargeForFormat, {}};
+    return Encoding{image, "bmp"};
+}
+
+// Encodes `image` into `device`; false, with errno telling why where the system said, when it was not written.
+PictureResult<bool> encodeInto(QIODevice &device, const QImage &image, PictureFormat format)
+{
+    if (format == PictureFormat::Png)
+        return encodePng(image, isGreyPicture(image), device);
+    const PictureResult<Encoding> encoding = qtEncodingFor(image, format);
+    if (!encoding)
+        return encoding.failure();
+    QImageWriter writer(&device, encoding.value().writerFormat);
+    writer.setQuality(encoding.value().quality);
+    return writer.write(encoding.value().pixels);
 }
 
 PictureFailure writeFailure(const QSaveFile &file, int savedErrno, const QString &path)
@@ -142,13 +152,11 @@ QFileDevice &PictureWrite::device()
 PictureResult<> PictureWrite::encode(const QImage &picture, PictureFormat format)
 {
     errno = 0;
-    const PictureResult<Encoding> encoding = encodingFor(picture, format);
-    if (!encoding)
-        return encoding.failure();
     WriteBehindDevice behind(device());
-    QImageWriter writer(&behind, encoding.value().writerFormat);
-    writer.setQuality(encoding.value().quality);
-    m_written = writer.write(encoding.value().pixels) && behind.finish();
+    const PictureResult<bool> encoded = encodeInto(behind, picture, format);
+    if (!encoded)
+        return encoded.failure();
+    m_written = encoded.value() && behind.finish();
     m_error = m_written ? 0 : errno;
     return {};
 }

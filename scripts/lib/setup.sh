@@ -7,7 +7,7 @@ KELVO_BUILD=${KELVO_BUILD:-$KELVO_ROOT/build}
 # What building, running and testing the program needs.
 KELVO_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-translations-l10n libjpeg-dev
+  qt6-base-dev qt6-translations-l10n libjpeg-dev libpng-dev
   fonts-wqy-microhei
   libgtest-dev libbenchmark-dev
 )
