@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <map>
 
 namespace {
 
@@ -97,15 +98,25 @@ GreyWrite startSave(const QImage &surface, const QByteArray &target, OutputForma
         std::move(write).value(), target, {ConversionFailure::None, {}, qint64(surface.width()) * surface.height()}};
 }
 
-ConversionResult commitSave(GreyWrite &save)
+std::vector<ConversionResult> commitSaves(std::vector<GreyWrite> &saves)
 {
-    if (!save.write)
-        return save.result;
-    const PictureResult<> committed = save.write->commit();
-    save.write.reset();
-    if (!committed)
-        return failed(ConversionFailure::Save, committed.failure(), save.target);
-    return save.result;
+    std::map<dev_t, PictureResult<>> synced; // each file system's one wait
+    for (GreyWrite &save : saves)
+        if (save.write && !synced.contains(save.write->fileSystem()))
+            synced.emplace(save.write->fileSystem(), save.write->syncFileSystem());
+    std::vector<ConversionResult> results;
+    results.reserve(saves.size());
+    for (GreyWrite &save : saves) {
+        if (!save.write) {
+            results.push_back(save.result);
+            continue;
+        }
+        const PictureResult<> &sync = synced.at(save.write->fileSystem());
+        const PictureResult<> committed = sync ? save.write->commitSynced() : sync;
+        save.write.reset();
+        results.push_back(committed ? save.result : failed(ConversionFailure::Save, committed.failure(), save.target));
+    }
+    return results;
 }
 
 QString systemReason(int error, const QByteArray &path)

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 // The one place where the command meets the picture engine: a file turned grey exactly as the window opens,
 // decolorizes and saves it, and every failure told in the window's words. Paths are the system's bytes.
@@ -75,7 +76,9 @@ struct GreyWrite
     ConversionResult result;
 };
 GreyWrite startSave(const QImage &surface, const QByteArray &target, OutputFormat format, bool replace);
-ConversionResult commitSave(GreyWrite &save);
+// Commits many saves at once: the disk confirms the files of each file system they are on in one wait, then
+// each takes its name. The results come in the order of the saves.
+std::vector<ConversionResult> commitSaves(std::vector<GreyWrite> &saves);
 
 // Why the system refused the file or folder at `path` (its error number), in the window's words where it has
 // them.

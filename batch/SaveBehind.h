@@ -1,30 +1,42 @@
 #pragma once
 
-#include <future>
+#include "Conversion.h"
+#include "Job.h"
 
-// A save ends with the disk confirming the file, which takes time but no processor: meanwhile the worker
-// decodes and encodes its next file. One commit at most runs behind each worker.
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// A save ends with the disk confirming the file, which takes time but no processor. One thread does it behind
+// all the workers, for every save waiting at the time at once (commitSaves()): while the disk confirms one
+// group, the next gathers. Many small files so wait for the disk together, not one after another.
 class SaveBehind
 {
 public:
-    SaveBehind() = default;
+    // Told each save's result, on the saving thread.
+    using Saved = std::function<void(const Job &, const ConversionResult &)>;
+
+    explicit SaveBehind(Saved saved);
     SaveBehind(const SaveBehind &) = delete;
     SaveBehind &operator=(const SaveBehind &) = delete;
-    ~SaveBehind() { wait(); }
+    ~SaveBehind(); // commits what still waits
 
-    template<class Commit>
-    void start(Commit commit)
-    {
-        wait();
-        m_commit = std::async(std::launch::async, std::move(commit));
-    }
-
-    void wait()
-    {
-        if (m_commit.valid())
-            m_commit.get();
-    }
+    // Hands a save over; waits while the most saves that may wait at once are waiting.
+    void start(const Job &job, GreyWrite save);
 
 private:
-    std::future<void> m_commit;
+    // Each waiting save holds its file and folder open: a bound well within the files a process may open.
+    static constexpr size_t MostWaiting = 128;
+
+    void run();
+
+    Saved m_saved;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<Job> m_jobs; // the waiting saves and their jobs
+    std::vector<GreyWrite> m_saves;
+    bool m_ending = false;
+    std::thread m_thread;
 };

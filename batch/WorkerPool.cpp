@@ -42,6 +42,8 @@ WorkerPool::WorkerPool(const QList<Job> &jobs, OutputFormat format, bool overwri
 
 void WorkerPool::run(int threads)
 {
+    SaveBehind saving([this](const Job &job, const ConversionResult &result) { saved(job, result); });
+    m_saving = &saving;
     threads = int(qMin<qsizetype>(threads, m_jobs.size()));
     m_running = threads;
     std::vector<std::thread> workers;
@@ -70,12 +72,11 @@ void WorkerPool::workerDone()
 
 void WorkerPool::work()
 {
-    SaveBehind saving;
     for (qsizetype index = m_next++; index < m_jobs.size() && !m_stopping; index = m_next++)
-        convert(m_jobs[index], saving);
+        convert(m_jobs[index]);
 }
 
-void WorkerPool::convert(const Job &job, SaveBehind &saving)
+void WorkerPool::convert(const Job &job)
 {
     if (!job.refusal.isEmpty()) {
         m_reporter.failed(job.source, SaveFailed, job.refusal);
@@ -109,15 +110,17 @@ void WorkerPool::convert(const Job &job, SaveBehind &saving)
     }
     GreyWrite save = startSave(source.takeSurface(), job.target, m_format, m_overwrite);
     m_gate.release(bytes);
-    saving.start([this, job, save = std::move(save)]() mutable {
-        const ConversionResult result = commitSave(save);
-        if (result.ok())
-            m_reporter.converted(result.pixels);
-        else if (result.failure == ConversionFailure::TargetTaken)
-            m_reporter.skipped(job.source, OutputExists);
-        else
-            m_reporter.failed(job.source, what(result.failure), result.reason);
-    });
+    m_saving->start(job, std::move(save));
+}
+
+void WorkerPool::saved(const Job &job, const ConversionResult &result)
+{
+    if (result.ok())
+        m_reporter.converted(result.pixels);
+    else if (result.failure == ConversionFailure::TargetTaken)
+        m_reporter.skipped(job.source, OutputExists);
+    else
+        m_reporter.failed(job.source, what(result.failure), result.reason);
 }
 
 bool WorkerPool::outputStands(const Job &job) const

@@ -14,8 +14,8 @@ class Reporter;
 class SaveBehind;
 
 // Converts the jobs on `jobs` threads at once, each taking the next file when it is done with one, and each
-// waiting for its picture's share of the memory budget before decoding it. Each thread's last picture is
-// written behind it while it decodes the next.
+// waiting for its picture's share of the memory budget before decoding it. The disk confirms the files behind
+// them, many at a time, while they go on.
 class WorkerPool
 {
 public:
@@ -28,7 +28,8 @@ public:
 private:
     void work();
     void workerDone();
-    void convert(const Job &job, SaveBehind &saving);
+    void convert(const Job &job);
+    void saved(const Job &job, const ConversionResult &result);
     bool outputStands(const Job &job) const;
 
     const QList<Job> &m_jobs;
@@ -41,4 +42,5 @@ private:
     std::mutex m_runningLock;
     std::condition_variable m_allDone;
     int m_running = 0;
+    SaveBehind *m_saving = nullptr; // while run() runs
 };

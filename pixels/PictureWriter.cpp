@@ -166,10 +166,30 @@ PictureResult<> PictureWrite::commit()
     if (!m_whole)
         return commitChosen();
     if (!m_written)
-        return m_whole->failure(m_error != 0 ? m_error : EIO);
+        return encodingFailure();
     PictureResult<> committed = m_whole->commit(m_atTakenName);
     m_whole.reset();
     return committed;
+}
+
+PictureResult<> PictureWrite::syncFileSystem()
+{
+    return m_whole->syncFileSystem();
+}
+
+PictureResult<> PictureWrite::commitSynced()
+{
+    if (!m_written)
+        return encodingFailure();
+    PictureResult<> committed = m_whole->commitSynced(m_atTakenName);
+    m_whole.reset();
+    return committed;
+}
+
+// Why a whole-file write's encoding did not reach its file.
+PictureResult<> PictureWrite::encodingFailure() const
+{
+    return m_whole->failure(m_error != 0 ? m_error : EIO);
 }
 
 PictureResult<> PictureWrite::commitChosen()

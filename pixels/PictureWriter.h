@@ -39,12 +39,19 @@ public:
 
     PictureResult<> commit();
 
+    // A whole-file write's commit() in two halves, for many writes at a time: one syncFileSystem() of a write on
+    // each file system, then commitSynced() of every write there (see WholeFile).
+    dev_t fileSystem() const { return m_whole->fileSystem(); }
+    PictureResult<> syncFileSystem();
+    PictureResult<> commitSynced();
+
 private:
     PictureWrite(const QString &path, std::unique_ptr<QSaveFile> file);
     PictureWrite(WholeFile file, WholeFile::AtTakenName atTakenName);
     QFileDevice &device();
     PictureResult<> encode(const QImage &picture, PictureFormat format);
     PictureResult<> commitChosen();
+    PictureResult<> encodingFailure() const;
     friend PictureResult<PictureWrite> startPictureWrite(const QImage &, const QString &, PictureFormat);
     friend PictureResult<PictureWrite> startWholePictureWrite(const QImage &, const QByteArray &, PictureFormat,
                                                               WholeFile::AtTakenName);

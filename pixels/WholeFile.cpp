@@ -91,8 +91,10 @@ PictureResult<WholeFile> WholeFile::create(const QByteArray &path)
     if (file.m_name.size() > NAME_MAX)
         return file.failure(ENAMETOOLONG);
     file.m_folder = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (file.m_folder < 0)
+    struct stat folderStatus = {};
+    if (file.m_folder < 0 || ::fstat(file.m_folder, &folderStatus) != 0)
         return file.failure(errno);
+    file.m_fileSystem = folderStatus.st_dev;
     const PictureResult<> opened = file.openUnnamed();
     if (!opened)
         return opened.failure();
@@ -104,6 +106,7 @@ WholeFile::WholeFile(WholeFile &&other) noexcept
     , m_folder(std::exchange(other.m_folder, -1))
     , m_name(std::move(other.m_name))
     , m_hiddenName(std::exchange(other.m_hiddenName, {}))
+    , m_fileSystem(other.m_fileSystem)
     , m_file(std::move(other.m_file))
 {
 }
@@ -160,6 +163,18 @@ PictureResult<> WholeFile::commit(AtTakenName atTakenName)
     errno = 0;
     if (!m_file->flush() || ::fsync(m_file->handle()) != 0)
         return failure(errno != 0 ? errno : EIO);
+    return commitSynced(atTakenName);
+}
+
+PictureResult<> WholeFile::syncFileSystem()
+{
+    if (::syncfs(m_file->handle()) != 0)
+        return failure(errno);
+    return {};
+}
+
+PictureResult<> WholeFile::commitSynced(AtTakenName atTakenName)
+{
     PictureResult<> named = takeName(atTakenName);
     if (named) {
         m_hiddenName.clear();

@@ -11,6 +11,7 @@
 #include <QFile>
 
 #include <memory>
+#include <sys/types.h>
 
 class WholeFile
 {
@@ -32,6 +33,14 @@ public:
     // Has the disk confirm the data, then gives the file its name.
     PictureResult<> commit(AtTakenName atTakenName);
 
+    // The same for many files at a time: one syncFileSystem() has the disk confirm every file on a file system
+    // whose data was handed to the system before it, after which each of them takes its name with
+    // commitSynced(). A file system is one wait, where commit() waits for each file on its own.
+    PictureResult<> syncFileSystem();
+    PictureResult<> commitSynced(AtTakenName atTakenName);
+    // The file system the file is on.
+    dev_t fileSystem() const { return m_fileSystem; }
+
     // The failure that the system's error number `error` means for this file.
     PictureFailure failure(int error) const;
 
@@ -52,5 +61,6 @@ private:
     int m_folder = -1;       // the folder the file goes in
     QByteArray m_name;       // its name there
     QByteArray m_hiddenName; // its hidden name there; empty while it is unnamed
+    dev_t m_fileSystem = 0;
     std::unique_ptr<QFile> m_file;
 };

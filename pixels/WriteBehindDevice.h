@@ -6,8 +6,9 @@
 #include <vector>
 
 // Writes through to a file a megabyte at a time: an encoder writes a row or a few kilobytes at once, and one
-// system call a megabyte costs far less than one a row. The disk starts on every megabyte as soon as it is
-// written, so that the sync that ends a save waits for little more than the last one instead of the whole file.
+// system call a megabyte costs far less than one a row. The disk starts on every whole megabyte as soon as it
+// is written, so that the sync that ends a save waits for little more than the last one instead of the whole
+// file; the rest, and a small file whole, waits for that sync, which writes many small files out together.
 class WriteBehindDevice : public QIODevice
 {
 public:
@@ -25,7 +26,10 @@ protected:
 private:
     static constexpr qint64 ChunkBytes = qint64(1024) * 1024;
 
-    bool writeChunk(const char *data, qint64 size);
+    enum class DiskStart { Now, Later };
+
+    bool writeGathered(DiskStart diskStart);
+    bool writeChunk(const char *data, qint64 size, DiskStart diskStart);
 
     QFileDevice &m_file;
     std::vector<char> m_chunk; // its capacity kept from chunk to chunk

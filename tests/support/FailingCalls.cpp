@@ -1,7 +1,7 @@
 // System calls that fail on demand, for the faults a test cannot stage on a real disk. Linked into a test
 // program, or preloaded (LD_PRELOAD) into one it starts, they stand in for the C library's own. The variable
 // KELVO_FAIL names the calls that fail, separated by commas:
-//   fsync   fsync and fdatasync fail with EIO: the disk did not confirm the data
+//   fsync   fsync, fdatasync and syncfs fail with EIO: the disk did not confirm the data
 //   rename  rename, renameat, renameat2 and linkat fail with EIO: the file cannot take its name
 //   create  opening with O_CREAT or O_TMPFILE fails with EACCES: the folder takes no new file (though its
 //           files may be written)
@@ -95,6 +95,11 @@ int fsync(int fd)
 int fdatasync(int fd)
 {
     return failing("fsync") ? refused(EIO) : real<int (*)(int)>("fdatasync")(fd);
+}
+
+int syncfs(int fd)
+{
+    return failing("fsync") ? refused(EIO) : real<int (*)(int)>("syncfs")(fd);
 }
 
 int rename(const char *from, const char *to)
