@@ -71,27 +71,34 @@ struct Encoding
     int quality = -1;
 };
 
-PictureResult<Encoding> qtEncodingFor(const QImage &image, PictureFormat format)
+// A picture of any colour in Qt's writers (a grey PNG goes through our own, encodeGreyPng()).
+PictureResult<Encoding> qtEncodingFor(const QImage &image, PictureFormat format, bool grey)
 {
-    if (format == PictureFormat::Jpeg) {
-        if (!isGreyPicture(image))
-            return Encoding{image, "jpeg", JpegQuality};
-        PictureResult<QImage> grey = greyChannelOf(image);
+    switch (format) {
+    case PictureFormat::Png: return Encoding{image, "png"};
+    case PictureFormat::Jpeg: {
         if (!grey)
-            return grey.failure();
-        return Encoding{std::move(grey).value(), "jpeg", JpegQuality};
+            return Encoding{image, "jpeg", JpegQuality};
+        PictureResult<QImage> channel = greyChannelOf(image);
+        if (!channel)
+            return channel.failure();
+        return Encoding{std::move(channel).value(), "jpeg", JpegQuality};
     }
-    if (!fitsInBitmap(image))
-        return PictureFailure{PictureError::TooLargeForFormat, {}};
-    return Encoding{image, "bmp"};
+    case PictureFormat::Bitmap24:
+        if (!fitsInBitmap(image))
+            return PictureFailure{PictureError::TooLargeForFormat, {}};
+        return Encoding{image, "bmp"};
+    }
+    Q_UNREACHABLE();
 }
 
 // Encodes `image` into `device`; false, with errno telling why where the system said, when it was not written.
 PictureResult<bool> encodeInto(QIODevice &device, const QImage &image, PictureFormat format)
 {
-    if (format == PictureFormat::Png)
-        return encodePng(image, isGreyPicture(image), device);
-    const PictureResult<Encoding> encoding = qtEncodingFor(image, format);
+    const bool grey = format != PictureFormat::Bitmap24 && isGreyPicture(image);
+    if (format == PictureFormat::Png && grey)
+        return encodeGreyPng(image, device);
+    const PictureResult<Encoding> encoding = qtEncodingFor(image, format, grey);
     if (!encoding)
         return encoding.failure();
     QImageWriter writer(&device, encoding.value().writerFormat);

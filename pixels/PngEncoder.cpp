@@ -27,13 +27,14 @@ constexpr int SampledRowStep = 16;
 // A picture is taken for a drawing when at least half the pixels of the sampled rows repeat the one before.
 bool looksDrawn(const QImage &picture)
 {
+    const int width = picture.width();
     qint64 looked = 0;
     qint64 repeated = 0;
     for (int y = 0; y < picture.height(); y += SampledRowStep) {
         const auto *row = reinterpret_cast<const quint32 *>(picture.constScanLine(y));
-        for (int x = 1; x < picture.width(); ++x)
+        for (int x = 1; x < width; ++x)
             repeated += row[x] == row[x - 1];
-        looked += picture.width() - 1;
+        looked += width - 1;
     }
     return 2 * repeated >= looked && looked > 0;
 }
@@ -57,11 +58,10 @@ void jumpBack(png_structp png, png_const_charp)
 
 void ignoreWarning(png_structp, png_const_charp) {}
 
-void settle(png_structp png, png_infop info, const QImage &picture, bool grey, Packing packing)
+void settle(png_structp png, png_infop info, const QImage &picture, Packing packing)
 {
-    png_set_IHDR(png, info, png_uint_32(picture.width()), png_uint_32(picture.height()), 8,
-                 grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(picture.width()), png_uint_32(picture.height()), 8, PNG_COLOR_TYPE_GRAY,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (picture.dotsPerMeterX() > 0 || picture.dotsPerMeterY() > 0)
         png_set_pHYs(png, info, png_uint_32(picture.dotsPerMeterX()), png_uint_32(picture.dotsPerMeterY()),
                      PNG_RESOLUTION_METER);
@@ -73,28 +73,18 @@ void settle(png_structp png, png_infop info, const QImage &picture, bool grey, P
 
 // libpng reports a failure by a long jump back into this function: nothing between here and libpng has a
 // destructor to skip.
-bool writeRows(png_structp png, png_infop info, const QImage &picture, bool grey, Packing packing,
-               png_bytep greyRow)
+bool writeRows(png_structp png, png_infop info, const QImage &picture, Packing packing, png_bytep greyRow)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
-    settle(png, info, picture, grey, packing);
+    settle(png, info, picture, packing);
     png_write_info(png, info);
-    if (!grey) {
-        // Qt's 32-bit pixels lie in memory as blue, green, red and an unused byte.
-        png_set_bgr(png);
-        png_set_filler(png, 0, PNG_FILLER_AFTER);
-    }
     const int width = picture.width();
     for (int y = 0; y < picture.height(); ++y) {
         const auto *row = reinterpret_cast<const quint32 *>(picture.constScanLine(y));
-        if (grey) {
-            for (int x = 0; x < width; ++x)
-                greyRow[x] = png_byte(row[x]);
-            png_write_row(png, greyRow);
-        } else {
-            png_write_row(png, reinterpret_cast<png_const_bytep>(row));
-        }
+        for (int x = 0; x < width; ++x)
+            greyRow[x] = png_byte(row[x]);
+        png_write_row(png, greyRow);
     }
     png_write_end(png, info);
     return true;
@@ -102,9 +92,9 @@ bool writeRows(png_structp png, png_infop info, const QImage &picture, bool grey
 
 } // namespace
 
-bool encodePng(const QImage &picture, bool grey, QIODevice &device)
+bool encodeGreyPng(const QImage &picture, QIODevice &device)
 {
-    std::vector<png_byte> greyRow(grey ? size_t(picture.width()) : 0);
+    std::vector<png_byte> greyRow(size_t(picture.width()));
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpBack, ignoreWarning);
     if (!png)
         return false;
@@ -112,7 +102,7 @@ bool encodePng(const QImage &picture, bool grey, QIODevice &device)
     bool written = false;
     if (info) {
         png_set_write_fn(png, &device, writeToDevice, flushNothing);
-        written = writeRows(png, info, picture, grey, looksDrawn(picture) ? DrawingPacking : PhotographPacking,
+        written = writeRows(png, info, picture, looksDrawn(picture) ? DrawingPacking : PhotographPacking,
                             greyRow.data());
     }
     png_destroy_write_struct(&png, info ? &info : nullptr);
