@@ -40,7 +40,7 @@ bool looksDrawn(const QImage &picture)
 }
 
 // libpng hands its output over in pieces of this size, each one PNG chunk.
-constexpr size_t ChunkBytes = 256 * 1024;
+constexpr size_t ChunkBytes = size_t(256) * 1024;
 
 void writeToDevice(png_structp png, png_bytep data, size_t size)
 {
@@ -49,14 +49,18 @@ void writeToDevice(png_structp png, png_bytep data, size_t size)
         png_error(png, "write");
 }
 
-void flushNothing(png_structp) {}
+void flushNothing(png_structp)
+{
+}
 
 void jumpBack(png_structp png, png_const_charp)
 {
     png_longjmp(png, 1);
 }
 
-void ignoreWarning(png_structp, png_const_charp) {}
+void ignoreWarning(png_structp, png_const_charp)
+{
+}
 
 void settle(png_structp png, png_infop info, const QImage &picture, Packing packing)
 {
@@ -102,8 +106,8 @@ bool encodeGreyPng(const QImage &picture, QIODevice &device)
     bool written = false;
     if (info) {
         png_set_write_fn(png, &device, writeToDevice, flushNothing);
-        written = writeRows(png, info, picture, looksDrawn(picture) ? DrawingPacking : PhotographPacking,
-                            greyRow.data());
+        written =
+            writeRows(png, info, picture, looksDrawn(picture) ? DrawingPacking : PhotographPacking, greyRow.data());
     }
     png_destroy_write_struct(&png, info ? &info : nullptr);
     return written;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QImage>
 #include <QIODevice>
+#include <QImage>
 
 // Writes `picture` (Format_RGB32, every pixel grey) to `device` as an 8-bit grey PNG file, with the picture's
 // resolution. False when libpng or the device failed; errno then tells why, where the system said.
