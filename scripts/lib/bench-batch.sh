@@ -110,11 +110,13 @@ djpeg_arguments() { # folder format
 djpeg_arguments "$work/photos" ppm >"$work/djpeg-ppm"
 djpeg_arguments "$work/photos" bmp >"$work/djpeg-bmp"
 
-# busy <count>: keeps that many processors busy with other work until killed.
+# busy <count>: keeps that many processors busy with other work until killed: busy loops in a session of their
+# own, as a program started from another terminal or the desktop runs (the kernel shares the processors out
+# between sessions first, then between the threads of each).
 busy() {
   local i
   for ((i = 0; i < $1; ++i)); do
-    sh -c 'while :; do :; done' &
+    setsid sh -c 'while :; do :; done' &
     hogs+=($!)
   done
 }
