@@ -2,11 +2,11 @@
 
 #include "FilePaths.h"
 
-#include "controls/PictureErrors.h"
-#include "controls/RuntimeError.h"
+#include "errors/PictureErrors.h"
+#include "errors/RuntimeError.h"
 
-#include "pixels/Decolorize.h"
-#include "pixels/PictureMemory.h"
+#include "pixels/grey/Decolorize.h"
+#include "pixels/memory/MemoryBudget.h"
 
 #include <cerrno>
 #include <climits>

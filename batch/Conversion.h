@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pixels/PictureReader.h"
-#include "pixels/PictureWriter.h"
+#include "pixels/files/PictureReader.h"
+#include "pixels/files/PictureWriter.h"
 
 #include <QByteArray>
 #include <QImage>

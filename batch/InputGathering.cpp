@@ -3,10 +3,10 @@
 #include "FilePaths.h"
 #include "ResultNaming.h"
 
-#include "controls/RuntimeError.h"
+#include "errors/RuntimeError.h"
 
-#include "pixels/PictureReader.h"
-#include "pixels/WholeFile.h"
+#include "pixels/files/PictureReader.h"
+#include "pixels/files/WholeFile.h"
 
 #include <algorithm>
 #include <climits>

@@ -10,7 +10,7 @@
 #include "StopSignals.h"
 #include "WorkerPool.h"
 
-#include "pixels/WholeFile.h"
+#include "pixels/files/WholeFile.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "RuntimeError.h"
+#include "errors/RuntimeError.h"
 
-#include "pixels/Surface.h"
+#include "pixels/grey/Surface.h"
 
 // A device context addresses the pixels of one drawing surface. It is valid for the calls that follow in the
 // procedure that read it.

@@ -1,6 +1,6 @@
 #include "PictureBox.h"
 
-#include "pixels/ImageMemory.h"
+#include "pixels/memory/ImageAllocator.h"
 
 #include <QPainter>
 #include <QScopedValueRollback>

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the picture reader by the road a chosen file takes: a file on disk, opened by name.
-#include "pixels/BmpStructure.h"
-#include "pixels/JpegStructure.h"
-#include "pixels/PictureReader.h"
+#include "pixels/bitmap/BmpStructure.h"
+#include "pixels/files/PictureReader.h"
+#include "pixels/jpeg/JpegStructure.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "PictureCommands.h"
 
-#include "DecolorizeWalk.h"
+#include "DecolorizeSurface.h"
 #include "StatusTexts.h"
 
 #include "controls/App.h"

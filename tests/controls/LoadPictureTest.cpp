@@ -1,7 +1,7 @@
 #include "controls/PictureFiles.h"
-#include "controls/RuntimeError.h"
+#include "errors/RuntimeError.h"
 
-#include "pixels/PictureReader.h"
+#include "pixels/files/PictureReader.h"
 
 #include <QBuffer>
 #include <QColorSpace>

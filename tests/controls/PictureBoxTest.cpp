@@ -1,7 +1,7 @@
 #include "controls/PictureBox.h"
-#include "controls/Gdi.h"
 #include "controls/ImageControl.h"
 #include "controls/StdPicture.h"
+#include "tests/support/Gdi.h"
 
 #include <QCoreApplication>
 

@@ -2,10 +2,10 @@
 
 #include "WorkflowFixture.h"
 
-#include "controls/Gdi.h"
 #include "picture/StatusTexts.h"
-#include "pixels/ImageMemory.h"
-#include "tests/greyrule/GreyRule.h"
+#include "pixels/memory/ImageAllocator.h"
+#include "tests/pixels/grey/GreyRule.h"
+#include "tests/support/Gdi.h"
 
 #include <QFile>
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "PictureMemory.h"
+#include "MemoryBudget.h"
 
 #include "ProcFigures.h"
 #include "RowBytes.h"

@@ -3,8 +3,9 @@
 // Turning a picture grey: the grey rule walked over a surface, rows that are grey already left untouched, so
 // a grey picture is not written at all.
 
-#include "PictureResult.h"
 #include "Surface.h"
+
+#include "pixels/PictureResult.h"
 
 #include <QImage>
 

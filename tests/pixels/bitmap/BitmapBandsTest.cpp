@@ -1,7 +1,7 @@
 // Bitmaps larger than Qt's reader takes are read a band of rows at a time. Small bands on small pictures of
 // every uncompressed kind must give exactly the picture Qt decodes whole.
 
-#include "pixels/BitmapBands.h"
+#include "pixels/bitmap/BitmapBands.h"
 #include "tests/hostile/PictureCorpus.h"
 
 #include <QBuffer>

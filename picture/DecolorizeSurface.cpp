@@ -1,8 +1,8 @@
-#include "DecolorizeWalk.h"
+#include "DecolorizeSurface.h"
 
-#include "controls/RuntimeError.h"
+#include "errors/RuntimeError.h"
 
-#include "pixels/Decolorize.h"
+#include "pixels/grey/Decolorize.h"
 
 void decolorizeSurface(HDC dc, qint32 width, qint32 height)
 {

@@ -1,4 +1,4 @@
-#include "DecolorizeKernel.h"
+#include "DecolorizeRows.h"
 
 #include <immintrin.h>
 

@@ -1,11 +1,11 @@
 #include "PictureReader.h"
 
-#include "BitmapBands.h"
-#include "ImageMemory.h"
-#include "JpegIntoSurface.h"
-#include "JpegScanData.h"
-#include "JpegStructure.h"
-#include "PictureMemory.h"
+#include "pixels/bitmap/BitmapBands.h"
+#include "pixels/jpeg/JpegIntoSurface.h"
+#include "pixels/jpeg/JpegScanData.h"
+#include "pixels/jpeg/JpegStructure.h"
+#include "pixels/memory/ImageAllocator.h"
+#include "pixels/memory/MemoryBudget.h"
 
 #include <QBuffer>
 #include <QImageReader>

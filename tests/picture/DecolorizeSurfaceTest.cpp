@@ -1,9 +1,9 @@
 // The row kernel and the surface walk against the plain per-pixel grey rule.
 
-#include "pixels/DecolorizeKernel.h"
-#include "controls/Gdi.h"
-#include "picture/DecolorizeWalk.h"
-#include "tests/greyrule/GreyRule.h"
+#include "picture/DecolorizeSurface.h"
+#include "pixels/grey/DecolorizeRows.h"
+#include "tests/pixels/grey/GreyRule.h"
+#include "tests/support/Gdi.h"
 
 #include <QImage>
 #include <QRandomGenerator>

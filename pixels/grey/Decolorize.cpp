@@ -1,6 +1,6 @@
 #include "Decolorize.h"
 
-#include "DecolorizeKernel.h"
+#include "DecolorizeRows.h"
 
 bool decolorizeArea(Surface &surface, int width, int height)
 {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "controls/RuntimeError.h"
+#include "errors/RuntimeError.h"
 
-#include "pixels/GreyRule.h"
+#include "pixels/grey/GreyRule.h"
 
 #include <QtGlobal>
 

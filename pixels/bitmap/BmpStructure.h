@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RowBytes.h"
+#include "pixels/memory/RowBytes.h"
 
 #include <QByteArrayView>
 #include <QSize>

@@ -1,4 +1,4 @@
-#include "tests/greyrule/GreyRule.h"
+#include "tests/pixels/grey/GreyRule.h"
 
 #include <gtest/gtest.h>
 

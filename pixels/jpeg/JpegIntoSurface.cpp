@@ -1,7 +1,8 @@
 #include "JpegIntoSurface.h"
 
-#include "ImageMemory.h"
 #include "JpegDecompressor.h"
+
+#include "pixels/memory/ImageAllocator.h"
 
 #include <QColorSpace>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DeviceContext.h"
+#include "controls/DeviceContext.h"
 
 // The two pixel functions of the graphics interface. A colour value holds red in bits 0-7, green in 8-15 and
 // blue in 16-23; bits 24-31 are clear.

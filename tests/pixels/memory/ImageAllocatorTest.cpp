@@ -1,6 +1,6 @@
 // Large pictures' memory: mapped blocks that behave as any image's pixels, and the one block kept for reuse.
 
-#include "pixels/ImageMemory.h"
+#include "pixels/memory/ImageAllocator.h"
 
 #include <gtest/gtest.h>
 

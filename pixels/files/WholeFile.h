@@ -5,7 +5,7 @@
 // a fixed pattern that its writer holds locked: a killed writer leaves nothing, or a hidden file that no one
 // holds, which removeLeftovers() takes away. Names are the bytes the system spells them with.
 
-#include "PictureResult.h"
+#include "pixels/PictureResult.h"
 
 #include <QByteArray>
 #include <QFile>

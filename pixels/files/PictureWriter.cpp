@@ -1,9 +1,10 @@
 #include "PictureWriter.h"
 
-#include "BmpStructure.h"
-#include "DecolorizeKernel.h"
-#include "ImageMemory.h"
 #include "WriteBehindDevice.h"
+
+#include "pixels/bitmap/BmpStructure.h"
+#include "pixels/grey/DecolorizeRows.h"
+#include "pixels/memory/ImageAllocator.h"
 
 #include <QFileInfo>
 #include <QImageWriter>

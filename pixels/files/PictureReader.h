@@ -7,8 +7,8 @@
 // The kind of file is told by its content, never its name. Only a regular file is read. A JPEG is decoded
 // with its EXIF orientation applied. The result is a QImage::Format_RGB32 image.
 
-#include "BmpStructure.h"
-#include "PictureResult.h"
+#include "pixels/PictureResult.h"
+#include "pixels/bitmap/BmpStructure.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -6,8 +6,9 @@
 // what a link there points to, and where the folder takes no new file overwrites a file that may be written in
 // place. A whole-file write (startWholePictureWrite()) does neither.
 
-#include "PictureResult.h"
 #include "WholeFile.h"
+
+#include "pixels/PictureResult.h"
 
 #include <QImage>
 #include <QSaveFile>

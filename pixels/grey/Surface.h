@@ -3,7 +3,7 @@
 // A drawing surface: the pixels of one 32-bit image (QImage::Format_RGB32, 0xffRRGGBB in memory) and the one
 // walk that rewrites them, copy-on-write.
 
-#include "ImageMemory.h"
+#include "pixels/memory/ImageAllocator.h"
 
 #include <QImage>
 
