@@ -47,7 +47,7 @@ bool startsLikeAPicture(int fd)
 // third of the time a 300 MB bitmap takes to read. Only a hint.
 void mapInOneGo(char *data, qsizetype size)
 {
-    if (size < ImageMemory::LargeImageBytes)
+    if (size < ImageAllocator::LargeImageBytes)
         return;
     const auto page = quintptr(::sysconf(_SC_PAGESIZE));
     const quintptr begin = (quintptr(data) + page - 1) / page * page;
@@ -68,7 +68,7 @@ void limitDecoderAllocations(qint64 budget)
 bool decode(QImageReader &reader, QSize size, QImage &image)
 {
     if (reader.imageFormat() == QImage::Format_RGB32)
-        image = ImageMemory::allocate(size, QImage::Format_RGB32);
+        image = ImageAllocator::allocate(size, QImage::Format_RGB32);
     return reader.read(&image) && !image.isNull();
 }
 
@@ -262,7 +262,7 @@ PictureResult<QImage> PictureReader::readBitmap()
     }
     // A bitmap of more pixels than Qt's reader takes is read a band at a time.
     if (qint64(m_size.width()) * m_size.height() > QtBitmapPixelLimit) {
-        image = ImageMemory::allocate(m_size, QImage::Format_RGB32);
+        image = ImageAllocator::allocate(m_size, QImage::Format_RGB32);
         if (image.isNull())
             return failure(PictureError::OutOfMemory);
         if (!readBitmapInBands(m_file, m_bytes, m_bitmap, image))

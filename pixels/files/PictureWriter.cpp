@@ -26,7 +26,7 @@ PictureResult<QImage> greyChannelOf(const QImage &image)
     const auto row = [&image](int y) { return reinterpret_cast<const quint32 *>(image.constScanLine(y)); };
     if (image.height() == 0 || !isGreyRow(row(0), width))
         return QImage();
-    QImage grey = ImageMemory::allocate(image.size(), QImage::Format_Grayscale8);
+    QImage grey = ImageAllocator::allocate(image.size(), QImage::Format_Grayscale8);
     if (grey.isNull())
         return PictureFailure{PictureError::OutOfMemory, {}};
     grey.setDotsPerMeterX(image.dotsPerMeterX());

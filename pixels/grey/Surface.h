@@ -67,7 +67,7 @@ bool Surface::rewrite(int top, int bottom, int width, Rewrite rewrite)
         }
         return true;
     }
-    QImage fresh = ImageMemory::allocate(m_image->size(), m_image->format());
+    QImage fresh = ImageAllocator::allocate(m_image->size(), m_image->format());
     if (fresh.isNull())
         return false;
     fresh.setDotsPerMeterX(m_image->dotsPerMeterX());

@@ -51,7 +51,7 @@ bool decodeInto(jpeg_decompress_struct &decoder, QSize size, QImage &surface, QB
     jpeg_calc_output_dimensions(&decoder);
     if (QSize(int(decoder.output_width), int(decoder.output_height)) != size)
         return false;
-    surface = ImageMemory::allocate(size, QImage::Format_RGB32);
+    surface = ImageAllocator::allocate(size, QImage::Format_RGB32);
     if (surface.isNull())
         return true;
     jpeg_start_decompress(&decoder);

@@ -133,11 +133,6 @@ JpegLayout readJpegLayout(QByteArrayView bytes)
     return layout;
 }
 
-bool jpegIsComplete(QByteArrayView bytes)
-{
-    return readJpegLayout(bytes).complete;
-}
-
 bool jpegDataCoversFrame(const JpegLayout &layout)
 {
     if (layout.frameSize.isEmpty())

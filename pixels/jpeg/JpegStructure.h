@@ -27,10 +27,6 @@ inline constexpr int MaxJpegScans = 500;
 
 JpegLayout readJpegLayout(QByteArrayView bytes);
 
-// Whether the stream is whole, its end marker included. A decoder quietly fills a cut-off picture with grey;
-// a stream without its end marker may still hold every scan whole (jpegScansAreWhole tells).
-bool jpegIsComplete(QByteArrayView bytes);
-
 // Whether the scans hold enough data to code every block of the frame they claim. A Huffman code is at least
 // one bit long, so each coded unit costs at least one bit; a header that promises more pixels than the data
 // can carry is lying, and believing it would allocate memory for nothing.

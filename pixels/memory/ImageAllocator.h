@@ -16,7 +16,7 @@
 // kernel find, clear and map a hundred thousand pages again. One block at most is kept, and it is used only
 // for a picture of at least a quarter of its size, so what is held beyond the pictures in use is at most one
 // block of the size of a picture in use, or of the last one.
-class ImageMemory
+class ImageAllocator
 {
 public:
     // Below this, the ordinary allocator serves a picture as well.
@@ -36,7 +36,7 @@ public:
         if (!block)
             return QImage(size, format);
         QImage image(static_cast<uchar *>(block->address), size.width(), size.height(), qsizetype(bytesPerLine), format,
-                     &ImageMemory::giveBack, block);
+                     &ImageAllocator::giveBack, block);
         if (image.isNull())
             giveBack(block);
         return image;
@@ -63,12 +63,12 @@ private:
         size_t length;
     };
 
-    ImageMemory() = default;
+    ImageAllocator() = default;
 
     // Never destroyed: a picture may still give its block back while the program ends.
-    static ImageMemory &blocks()
+    static ImageAllocator &blocks()
     {
-        static ImageMemory *const instance = new ImageMemory;
+        static ImageAllocator *const instance = new ImageAllocator;
         return *instance;
     }
 

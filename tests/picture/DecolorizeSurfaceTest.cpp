@@ -1,4 +1,4 @@
-// The row kernel and the surface walk against the plain per-pixel grey rule.
+// The row functions and the decolorize of a surface against the plain per-pixel grey rule.
 
 #include "picture/DecolorizeSurface.h"
 #include "pixels/grey/DecolorizeRows.h"
@@ -53,9 +53,9 @@ void expectWalked(const QImage &before, QImage &after, int width, int height)
     }
 }
 
-// Every version of the kernel this machine can run, each held to the plain rule: only one is in use, and the
+// Every version of the row functions this machine can run, each held to the plain rule: only one is in use, and the
 // others would otherwise go unchecked here.
-class EveryKernelVersion : public ::testing::TestWithParam<DecolorizeRowVersion>
+class EveryDecolorizeRowsVersion : public ::testing::TestWithParam<DecolorizeRowVersion>
 {};
 
 std::string versionName(const ::testing::TestParamInfo<DecolorizeRowVersion> &info)
@@ -63,10 +63,10 @@ std::string versionName(const ::testing::TestParamInfo<DecolorizeRowVersion> &in
     return info.param.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(DecolorizeKernel, EveryKernelVersion, ::testing::ValuesIn(decolorizeRowVersions()),
+INSTANTIATE_TEST_SUITE_P(DecolorizeRows, EveryDecolorizeRowsVersion, ::testing::ValuesIn(decolorizeRowVersions()),
                          versionName);
 
-TEST(DecolorizeKernel, TheVersionInUseIsTheWidestListed)
+TEST(DecolorizeRows, TheVersionInUseIsTheWidestListed)
 {
     const std::vector<DecolorizeRowVersion> versions = decolorizeRowVersions();
     ASSERT_FALSE(versions.empty());
@@ -79,7 +79,7 @@ TEST(DecolorizeKernel, TheVersionInUseIsTheWidestListed)
     EXPECT_EQ(viaEntry, viaVersion);
 }
 
-TEST_P(EveryKernelVersion, EveryColourGetsThePlainRulesGrey)
+TEST_P(EveryDecolorizeRowsVersion, EveryColourGetsThePlainRulesGrey)
 {
     const DecolorizeRowVersion version = GetParam();
     std::vector<quint32> from(AllColours);
@@ -106,7 +106,7 @@ TEST_P(EveryKernelVersion, EveryColourGetsThePlainRulesGrey)
     EXPECT_EQ(from, to);
 }
 
-TEST_P(EveryKernelVersion, AnyLengthAndAlignmentWritesExactlyItsRow)
+TEST_P(EveryDecolorizeRowsVersion, AnyLengthAndAlignmentWritesExactlyItsRow)
 {
     // Rows of every short length and of long ones around the vector and streaming sizes, written at every
     // alignment within a cache line: the guard pixels on either side stay as they were.
@@ -142,7 +142,7 @@ TEST_P(EveryKernelVersion, AnyLengthAndAlignmentWritesExactlyItsRow)
     }
 }
 
-TEST_P(EveryKernelVersion, GreyRowsAreToldFromColouredOnesAtEveryPosition)
+TEST_P(EveryDecolorizeRowsVersion, GreyRowsAreToldFromColouredOnesAtEveryPosition)
 {
     const DecolorizeRowVersion version = GetParam();
     for (int width : {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100, 130}) {
@@ -165,7 +165,7 @@ TEST_P(EveryKernelVersion, GreyRowsAreToldFromColouredOnesAtEveryPosition)
     EXPECT_TRUE(version.isGreyRow(nullptr, 0));
 }
 
-TEST(DecolorizeWalk, EveryColourOfAWholeSurfaceInPlace)
+TEST(DecolorizeSurface, EveryColourOfAWholeSurfaceInPlace)
 {
     QImage surface(4096, AllColours / 4096, QImage::Format_RGB32);
     for (int y = 0; y < surface.height(); ++y) {
@@ -182,7 +182,7 @@ TEST(DecolorizeWalk, EveryColourOfAWholeSurfaceInPlace)
             ASSERT_EQ(GetPixel(&dc, x, y), greyColorValue(y * 4096 + x));
 }
 
-TEST(DecolorizeWalk, AwkwardSizesInPlaceAndFromASharedSurface)
+TEST(DecolorizeSurface, AwkwardSizesInPlaceAndFromASharedSurface)
 {
     const QSize sizes[] = {{1, 1},  {1, 37}, {37, 1}, {3, 5},  {7, 4},   {9, 3},   {15, 2}, {17, 6},
                            {31, 3}, {33, 5}, {63, 2}, {65, 3}, {127, 2}, {129, 2}, {0, 9},  {9, 0}};
@@ -206,7 +206,7 @@ TEST(DecolorizeWalk, AwkwardSizesInPlaceAndFromASharedSurface)
     }
 }
 
-TEST(DecolorizeWalk, OnlyTheGivenAreaIsWalked)
+TEST(DecolorizeSurface, OnlyTheGivenAreaIsWalked)
 {
     const QImage original = randomSurface(23, 11, 99);
     for (const QSize area : {QSize(10, 4), QSize(1, 11), QSize(23, 1), QSize(0, 5), QSize(5, 0), QSize(-3, 4)}) {
@@ -231,7 +231,7 @@ TEST(DecolorizeWalk, OnlyTheGivenAreaIsWalked)
     expectWalked(original, surface, original.width(), original.height());
 }
 
-TEST(DecolorizeWalk, GreyRowsAboveAColouredOneAreKeptAndASecondWalkChangesNothing)
+TEST(DecolorizeSurface, GreyRowsAboveAColouredOneAreKeptAndASecondWalkChangesNothing)
 {
     // Leading grey rows are skipped; the coloured row below them must still be walked, and the rows kept
     // must reach a fresh buffer unchanged.

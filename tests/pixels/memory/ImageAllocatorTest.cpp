@@ -11,9 +11,9 @@ const QSize Large(4096, 4096);
 
 } // namespace
 
-TEST(ImageMemory, ALargeImageIsAnOrdinaryImageWithPixelsOfItsOwn)
+TEST(ImageAllocator, ALargeImageIsAnOrdinaryImageWithPixelsOfItsOwn)
 {
-    QImage image = ImageMemory::allocate(Large, QImage::Format_RGB32);
+    QImage image = ImageAllocator::allocate(Large, QImage::Format_RGB32);
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), Large);
     EXPECT_EQ(image.format(), QImage::Format_RGB32);
@@ -30,36 +30,36 @@ TEST(ImageMemory, ALargeImageIsAnOrdinaryImageWithPixelsOfItsOwn)
     EXPECT_EQ(image.pixel(1, 0), 0xFF102030u);
 
     // Odd rows keep QImage's own row length, whole 32-bit words.
-    const QImage grey = ImageMemory::allocate(QSize(4097, 4097), QImage::Format_Grayscale8);
+    const QImage grey = ImageAllocator::allocate(QSize(4097, 4097), QImage::Format_Grayscale8);
     ASSERT_FALSE(grey.isNull());
     EXPECT_EQ(grey.bytesPerLine(), 4100);
 }
 
-TEST(ImageMemory, SmallImagesComeFromTheOrdinaryAllocator)
+TEST(ImageAllocator, SmallImagesComeFromTheOrdinaryAllocator)
 {
-    const QImage small = ImageMemory::allocate(QSize(100, 100), QImage::Format_RGB32);
+    const QImage small = ImageAllocator::allocate(QSize(100, 100), QImage::Format_RGB32);
     EXPECT_EQ(small.size(), QSize(100, 100));
-    EXPECT_TRUE(ImageMemory::allocate(QSize(0, 10), QImage::Format_RGB32).isNull());
+    EXPECT_TRUE(ImageAllocator::allocate(QSize(0, 10), QImage::Format_RGB32).isNull());
 }
 
-TEST(ImageMemory, TheLastBlockFreedServesTheNextPictureOfAboutItsSize)
+TEST(ImageAllocator, TheLastBlockFreedServesTheNextPictureOfAboutItsSize)
 {
     const uchar *pixels;
     {
-        const QImage first = ImageMemory::allocate(Large, QImage::Format_RGB32);
+        const QImage first = ImageAllocator::allocate(Large, QImage::Format_RGB32);
         pixels = first.constBits();
     }
     {
         // A picture of the same size takes the block back, and so does its one-byte grey channel, a quarter of
         // it; the block returns when the last image sharing it goes.
-        QImage again = ImageMemory::allocate(Large, QImage::Format_RGB32);
+        QImage again = ImageAllocator::allocate(Large, QImage::Format_RGB32);
         EXPECT_EQ(again.constBits(), pixels);
         const QImage sharer = again;
         again = QImage();
-        EXPECT_NE(ImageMemory::allocate(Large, QImage::Format_RGB32).constBits(), pixels) << "still in use";
+        EXPECT_NE(ImageAllocator::allocate(Large, QImage::Format_RGB32).constBits(), pixels) << "still in use";
     }
-    EXPECT_EQ(ImageMemory::allocate(Large, QImage::Format_Grayscale8).constBits(), pixels);
+    EXPECT_EQ(ImageAllocator::allocate(Large, QImage::Format_Grayscale8).constBits(), pixels);
 
     // A picture much smaller than the block does not hold on to it.
-    EXPECT_NE(ImageMemory::allocate(QSize(4096, 3000), QImage::Format_Grayscale8).constBits(), pixels);
+    EXPECT_NE(ImageAllocator::allocate(QSize(4096, 3000), QImage::Format_Grayscale8).constBits(), pixels);
 }
