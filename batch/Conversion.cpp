@@ -13,16 +13,6 @@
 
 namespace {
 
-PictureFormat pictureFormatOf(OutputFormat format)
-{
-    switch (format) {
-    case OutputFormat::Jpg: return PictureFormat::Jpeg;
-    case OutputFormat::Png: return PictureFormat::Png;
-    case OutputFormat::Bmp: break;
-    }
-    return PictureFormat::Bitmap24;
-}
-
 QString tooLongReason(const QByteArray &path)
 {
     return FilePaths::fileName(path).size() > NAME_MAX ? QStringLiteral("文件名太长") : QStringLiteral("路径太长");
@@ -49,16 +39,6 @@ ConversionResult failed(ConversionFailure step, const PictureFailure &failure, c
 }
 
 } // namespace
-
-QByteArray outputSuffix(OutputFormat format)
-{
-    switch (format) {
-    case OutputFormat::Jpg: return QByteArrayLiteral("jpg");
-    case OutputFormat::Png: return QByteArrayLiteral("png");
-    case OutputFormat::Bmp: break;
-    }
-    return QByteArrayLiteral("bmp");
-}
 
 qint64 surfaceMemoryBudget()
 {
@@ -87,10 +67,10 @@ ConversionResult GreySource::load()
     return {ConversionFailure::None, {}, qint64(m_surface.width()) * m_surface.height()};
 }
 
-GreyWrite startSave(const QImage &surface, const QByteArray &target, OutputFormat format, bool replace)
+GreyWrite startSave(const QImage &surface, const QByteArray &target, PictureFormat format, bool replace)
 {
     const auto atTakenName = replace ? WholeFile::AtTakenName::Replace : WholeFile::AtTakenName::Keep;
-    PictureResult<PictureWrite> write = startWholePictureWrite(surface, target, pictureFormatOf(format), atTakenName);
+    PictureResult<PictureWrite> write = startWholePictureWrite(surface, target, format, atTakenName);
     if (!write)
         return {std::nullopt, target, failed(ConversionFailure::Save, write.failure(), target)};
     return {

@@ -12,11 +12,6 @@
 // The one place where the command meets the picture engine: a file turned grey exactly as the window opens,
 // decolorizes and saves it, and every failure told in the window's words. Paths are the system's bytes.
 
-enum class OutputFormat { Bmp, Jpg, Png };
-
-// The file name ending that each output format is written under.
-QByteArray outputSuffix(OutputFormat format);
-
 enum class ConversionFailure {
     None,
     Load,
@@ -74,7 +69,7 @@ struct GreyWrite
     QByteArray target;
     ConversionResult result;
 };
-GreyWrite startSave(const QImage &surface, const QByteArray &target, OutputFormat format, bool replace);
+GreyWrite startSave(const QImage &surface, const QByteArray &target, PictureFormat format, bool replace);
 ConversionResult commitSave(GreyWrite &save);
 
 // Why the system refused the file or folder at `path` (its error number), in the window's words where it has

@@ -29,7 +29,7 @@ QString what(ConversionFailure failure)
 
 } // namespace
 
-WorkerPool::WorkerPool(const QList<Job> &jobs, OutputFormat format, bool overwrite, MemoryGate &gate,
+WorkerPool::WorkerPool(const QList<Job> &jobs, PictureFormat format, bool overwrite, MemoryGate &gate,
                        Reporter &reporter, const std::atomic<bool> &stopping)
     : m_jobs(jobs)
     , m_format(format)

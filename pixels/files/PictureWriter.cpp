@@ -82,7 +82,7 @@ PictureResult<Encoding> encodingFor(const QImage &image, PictureFormat format)
             return Encoding{std::move(pixels), "png"};
         return Encoding{std::move(pixels), "jpeg", JpegQuality};
     }
-    case PictureFormat::Bitmap24:
+    case PictureFormat::Bitmap:
         if (!fitsInBitmap(image))
             return PictureFailure{PictureError::TooLargeForFormat, {}};
         return Encoding{image, "bmp"};
@@ -106,14 +106,6 @@ PictureFailure writeFailure(const QSaveFile &file, int savedErrno, const QString
 }
 
 } // namespace
-
-PictureFormat pictureFormatOfName(const QString &path)
-{
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
-        return PictureFormat::Jpeg;
-    return PictureFormat::Bitmap24;
-}
 
 PictureWrite::PictureWrite(const QString &path, std::unique_ptr<QSaveFile> file)
     : m_chosen(std::move(file))

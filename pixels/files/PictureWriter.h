@@ -6,6 +6,7 @@
 // what a link there points to, and where the folder takes no new file overwrites a file that may be written in
 // place. A whole-file write (startWholePictureWrite()) does neither.
 
+#include "PictureFormat.h"
 #include "WholeFile.h"
 
 #include "pixels/PictureResult.h"
@@ -16,15 +17,6 @@
 
 #include <memory>
 #include <optional>
-
-enum class PictureFormat {
-    Bitmap24, // a Windows bitmap of 24 bits a pixel
-    Jpeg,     // quality 95; a picture whose pixels are all grey is stored with one grey component
-    Png,      // lossless; a picture whose pixels are all grey is stored as 8-bit grey
-};
-
-// JPEG for a name ending in ".jpg" or ".jpeg" (in any case), a 24-bit bitmap for any other.
-PictureFormat pictureFormatOfName(const QString &path);
 
 // Writes `picture` (of any format; its alpha is dropped) to `path` in `format`.
 PictureResult<> writePicture(const QImage &picture, const QString &path, PictureFormat format);
