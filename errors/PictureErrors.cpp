@@ -9,6 +9,7 @@ int errorNumberOf(PictureError kind)
     case PictureError::PermissionDenied: return ErrorNumber::PermissionDenied;
     case PictureError::FileAccess:
     case PictureError::NameTooLong:
+    case PictureError::PathBlocked:
     case PictureError::TargetExists: return ErrorNumber::PathFileAccess;
     case PictureError::NotAPicture:
     case PictureError::NoPicture:
