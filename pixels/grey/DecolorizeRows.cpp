@@ -159,44 +159,27 @@ bool isGreyRowPlain(const quint32 *row, qsizetype count)
     return differences == 0;
 }
 
-using RowFunction = void (*)(const quint32 *, quint32 *, qsizetype);
-using RowTest = bool (*)(const quint32 *, qsizetype);
-
-bool hasAvx512()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512bw");
-}
-
-RowFunction widestRowFunction()
-{
-    if (hasAvx512())
-        return decolorizeRowAvx512;
-    if (__builtin_cpu_supports("avx2"))
-        return decolorizeRowAvx2;
-    return decolorizeRowPlain;
-}
-
 } // namespace
 
 void decolorizeRow(const quint32 *from, quint32 *to, qsizetype count)
 {
-    static const RowFunction row = widestRowFunction();
+    static const auto row = decolorizeRowVersions().front().decolorizeRow;
     row(from, to, count);
 }
 
 bool isGreyRow(const quint32 *row, qsizetype count)
 {
-    // Without AVX-512 the compiler's own vector loop does as well.
-    static const RowTest test = hasAvx512() ? isGreyRowAvx512 : isGreyRowPlain;
+    static const auto test = decolorizeRowVersions().front().isGreyRow;
     return test(row, count);
 }
 
 std::vector<DecolorizeRowVersion> decolorizeRowVersions()
 {
+    __builtin_cpu_init();
     std::vector<DecolorizeRowVersion> versions;
-    if (hasAvx512())
+    if (__builtin_cpu_supports("avx512bw"))
         versions.push_back({"avx512bw", decolorizeRowAvx512, isGreyRowAvx512});
+    // Without AVX-512 the compiler's own vector loop tests a row for grey as well as any.
     if (__builtin_cpu_supports("avx2"))
         versions.push_back({"avx2", decolorizeRowAvx2, isGreyRowPlain});
     versions.push_back({"plain", decolorizeRowPlain, isGreyRowPlain});
