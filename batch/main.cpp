@@ -10,6 +10,7 @@
 #include "StopSignals.h"
 #include "WorkerPool.h"
 
+#include "pixels/files/DefaultResolution.h"
 #include "pixels/files/WholeFile.h"
 
 #include <QCoreApplication>
@@ -112,9 +113,7 @@ void removeLeftovers(const QList<Job> &jobs)
 
 int main(int argc, char *argv[])
 {
-    // A picture whose file gives no resolution (a JPEG with a mere aspect ratio) takes the toolkit's default,
-    // which the window takes from its screen: the usual 96 dots per inch here, so that the files come out the same.
-    QCoreApplication::setAttribute(Qt::AA_Use96Dpi);
+    useDefaultResolution();
     const QList<QByteArray> arguments = argumentsOf(argc, argv);
     QCoreApplication app(argc, argv);
     qInstallMessageHandler(dropToolkitMessages);
