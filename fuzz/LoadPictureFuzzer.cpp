@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     file.write(reinterpret_cast<const char *>(data), qint64(size));
     file.close();
     // Refusing a file is the right answer to most inputs.
-    const PictureResult<QImage> picture = readPicture(pictureFile());
+    const PictureResult<QImage> picture = readPicture(QFile::encodeName(pictureFile()));
     if (!picture)
         return 0;
     // Read every pixel, so that a decoder that left some unwritten or out of bounds shows.

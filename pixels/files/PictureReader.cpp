@@ -81,11 +81,6 @@ bool jpegAsStored(QImageReader &reader)
 
 } // namespace
 
-PictureReader::PictureReader(const QString &path)
-    : m_path(QFile::encodeName(path))
-{
-}
-
 PictureReader::PictureReader(QByteArray nativePath)
     : m_path(std::move(nativePath))
 {
@@ -288,11 +283,6 @@ bool looksLikePicture(const QByteArray &nativePath)
     const bool picture = startsLikeAPicture(fd);
     ::close(fd);
     return picture;
-}
-
-PictureResult<QImage> readPicture(const QString &path)
-{
-    return readPicture(QFile::encodeName(path));
 }
 
 PictureResult<QImage> readPicture(const QByteArray &nativePath)

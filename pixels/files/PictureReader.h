@@ -19,7 +19,6 @@
 class PictureReader
 {
 public:
-    explicit PictureReader(const QString &path);
     // The file by the bytes the system spells its name with, whatever their encoding.
     explicit PictureReader(QByteArray nativePath);
 
@@ -56,7 +55,6 @@ private:
 };
 
 // Both steps at once, against pictureMemoryBudget().
-PictureResult<QImage> readPicture(const QString &path);
 PictureResult<QImage> readPicture(const QByteArray &nativePath);
 
 // Whether the file announces itself as a JPEG or a bitmap in its first bytes, as the reader asks before anything
