@@ -8,13 +8,15 @@
 // with its EXIF orientation applied. The result is a QImage::Format_RGB32 image.
 
 #include "pixels/PictureResult.h"
-#include "pixels/bitmap/BmpStructure.h"
+#include "pixels/bitmap/BitmapReader.h"
+#include "pixels/jpeg/JpegReader.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
 #include <QSize>
-#include <QString>
+
+#include <optional>
 
 class PictureReader
 {
@@ -35,23 +37,18 @@ public:
 private:
     enum class Kind { Jpeg, Bitmap };
 
-    PictureResult<> open();
-    PictureResult<> inspectJpeg();
-    PictureResult<> inspectBitmap();
-    PictureResult<> checkFitsInBudget(QSize size) const;
-    PictureResult<QByteArray> readWholeFile();
-    PictureResult<QImage> readJpeg();
-    PictureResult<QImage> readBitmap();
+    // The kind of file the first bytes of `fd` announce; none for another.
+    static std::optional<Kind> announcedKind(int fd);
+    PictureResult<Kind> open();
+    friend bool looksLikePicture(const QByteArray &nativePath);
     PictureFailure failure(PictureError kind) const { return failureAt(kind, m_path); }
 
     QByteArray m_path; // as the system spells it
     QFile m_file;
     qint64 m_budget = 0;
-    bool m_inspected = false;
-    Kind m_kind = Kind::Jpeg;
-    QSize m_size;
-    QByteArray m_bytes; // the whole file when the checks needed it all; the start of a bitmap otherwise
-    BmpLayout m_bitmap;
+    // The reader of the file's format, once it is inspected.
+    std::optional<JpegReader> m_jpeg;
+    std::optional<BitmapReader> m_bitmap;
 };
 
 // Both steps at once, against pictureMemoryBudget().

@@ -39,3 +39,9 @@ qint64 surfaceBytes(qint64 width, qint64 height)
 {
     return rowBytes(width, 32) * height;
 }
+
+bool surfaceFits(QSize size, qint64 budget)
+{
+    // Both sides may be near 2^31: their product fits in 64 bits, four times it need not.
+    return qint64(size.width()) * size.height() <= budget / rowBytes(1, 32);
+}
