@@ -11,80 +11,71 @@
 
 namespace {
 
-PictureFailure refused(PictureError kind)
+PictureResult<QImage> readRunLength(InspectedBitmap &bitmap)
 {
-    return {kind, {}};
-}
-
-} // namespace
-
-BitmapReader::BitmapReader(QFile &file)
-    : m_file(file)
-{
-}
-
-PictureResult<QSize> BitmapReader::inspect(qint64 budget)
-{
-    m_file.seek(0);
-    m_bytes = m_file.read(BmpHeadBytes);
-    const std::optional<BmpLayout> layout = readBmpHeaders(m_bytes, m_file.size());
-    if (!layout)
-        return refused(PictureError::NotAPicture);
-    m_layout = *layout;
-    if (!surfaceFits(m_layout.size, budget))
-        return refused(PictureError::OutOfMemory);
-    if (!m_layout.runLength())
-        return m_layout.size;
-    std::optional<QByteArray> bytes = readEntireFile(m_file);
-    if (!bytes)
-        return refused(PictureError::FileAccess);
-    m_bytes = std::move(*bytes);
-    if (!readBmpLayout(m_bytes))
-        return refused(PictureError::NotAPicture);
-    return m_layout.size;
-}
-
-PictureResult<QImage> BitmapReader::read()
-{
-    if (m_layout.runLength())
-        return readRunLength();
-    if (qint64(m_layout.size.width()) * m_layout.size.height() > QtBitmapPixelLimit)
-        return readInBands();
-    return readFromFile();
-}
-
-PictureResult<QImage> BitmapReader::readRunLength()
-{
-    QBuffer buffer(&m_bytes);
+    QBuffer buffer(&bitmap.bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "bmp");
     QImage image;
-    if (!decodeWithQt(reader, m_layout.size, image))
-        return refused(PictureError::NotAPicture);
+    if (!decodeWithQt(reader, bitmap.layout.size, image))
+        return PictureFailure{PictureError::NotAPicture, {}};
     return image;
 }
 
 // A bitmap of more pixels than Qt's reader takes.
-PictureResult<QImage> BitmapReader::readInBands()
+PictureResult<QImage> readInBands(QFile &file, const InspectedBitmap &bitmap)
 {
-    QImage image = ImageAllocator::allocate(m_layout.size, QImage::Format_RGB32);
+    QImage image = ImageAllocator::allocate(bitmap.layout.size, QImage::Format_RGB32);
     if (image.isNull())
-        return refused(PictureError::OutOfMemory);
-    if (!readBitmapInBands(m_file, m_bytes, m_layout, image))
-        return refused(PictureError::NotAPicture);
+        return PictureFailure{PictureError::OutOfMemory, {}};
+    if (!readBitmapInBands(file, bitmap.bytes, bitmap.layout, image))
+        return PictureFailure{PictureError::NotAPicture, {}};
     return image;
 }
 
-PictureResult<QImage> BitmapReader::readFromFile()
+PictureResult<QImage> readFromFile(QFile &file, const BmpLayout &layout)
 {
-    m_file.seek(0);
-    QImageReader reader(&m_file, "bmp");
+    file.seek(0);
+    QImageReader reader(&file, "bmp");
     QImage image;
-    if (!decodeWithQt(reader, m_layout.size, image))
-        return refused(PictureError::NotAPicture);
+    if (!decodeWithQt(reader, layout.size, image))
+        return PictureFailure{PictureError::NotAPicture, {}};
     // Qt's reader takes a file that ends early (one cut short while we read it) for a picture with its last
     // rows unwritten.
-    if (m_file.pos() < m_layout.pixelOffset + m_layout.rowBytes() * m_layout.size.height())
-        return refused(PictureError::NotAPicture);
+    if (file.pos() < layout.pixelOffset + layout.rowBytes() * layout.size.height())
+        return PictureFailure{PictureError::NotAPicture, {}};
     return image;
+}
+
+} // namespace
+
+PictureResult<InspectedBitmap> inspectBitmap(QFile &file, qint64 budget)
+{
+    file.seek(0);
+    InspectedBitmap bitmap;
+    bitmap.bytes = file.read(BmpHeadBytes);
+    const std::optional<BmpLayout> layout = readBmpHeaders(bitmap.bytes, file.size());
+    if (!layout)
+        return PictureFailure{PictureError::NotAPicture, {}};
+    bitmap.layout = *layout;
+    if (!surfaceFits(layout->size, budget))
+        return PictureFailure{PictureError::OutOfMemory, {}};
+    if (!layout->runLength())
+        return bitmap;
+    std::optional<QByteArray> bytes = readEntireFile(file);
+    if (!bytes)
+        return PictureFailure{PictureError::FileAccess, {}};
+    bitmap.bytes = std::move(*bytes);
+    if (!readBmpLayout(bitmap.bytes))
+        return PictureFailure{PictureError::NotAPicture, {}};
+    return bitmap;
+}
+
+PictureResult<QImage> readBitmap(QFile &file, InspectedBitmap &bitmap)
+{
+    if (bitmap.layout.runLength())
+        return readRunLength(bitmap);
+    if (qint64(bitmap.layout.size.width()) * bitmap.layout.size.height() > QtBitmapPixelLimit)
+        return readInBands(file, bitmap);
+    return readFromFile(file, bitmap.layout);
 }

@@ -61,19 +61,22 @@ PictureResult<QSize> PictureReader::inspect()
 PictureResult<QSize> PictureReader::inspect(qint64 budget)
 {
     m_budget = budget;
-    m_jpeg.reset();
-    m_bitmap.reset();
+    m_inspected = std::monostate();
     const PictureResult<Kind> kind = open();
     if (!kind)
         return kind.failure();
-    const PictureResult<QSize> size =
-        kind.value() == Kind::Jpeg ? m_jpeg.emplace(m_file).inspect(budget) : m_bitmap.emplace(m_file).inspect(budget);
-    if (!size) {
-        m_jpeg.reset();
-        m_bitmap.reset();
-        return failure(size.failure().kind);
+    if (kind.value() == Kind::Jpeg) {
+        PictureResult<InspectedJpeg> jpeg = inspectJpeg(m_file, budget);
+        if (!jpeg)
+            return failure(jpeg.failure().kind);
+        m_inspected = std::move(jpeg).value();
+        return std::get<InspectedJpeg>(m_inspected).size;
     }
-    return size;
+    PictureResult<InspectedBitmap> bitmap = inspectBitmap(m_file, budget);
+    if (!bitmap)
+        return failure(bitmap.failure().kind);
+    m_inspected = std::move(bitmap).value();
+    return std::get<InspectedBitmap>(m_inspected).layout.size;
 }
 
 // Opens the picture file for reading. Only a regular file is read; a pipe or a device could block or never
@@ -100,14 +103,15 @@ PictureResult<PictureReader::Kind> PictureReader::open()
 
 PictureResult<QImage> PictureReader::read()
 {
-    if (!m_jpeg && !m_bitmap) {
+    if (std::holds_alternative<std::monostate>(m_inspected)) {
         if (PictureResult<QSize> inspected = inspect(); !inspected)
             return inspected.failure();
     }
     limitDecoderAllocations(m_budget);
-    PictureResult<QImage> image = m_jpeg ? m_jpeg->read() : m_bitmap->read();
-    m_jpeg.reset();
-    m_bitmap.reset();
+    PictureResult<QImage> image = std::holds_alternative<InspectedJpeg>(m_inspected)
+                                      ? readJpeg(std::get<InspectedJpeg>(m_inspected))
+                                      : readBitmap(m_file, std::get<InspectedBitmap>(m_inspected));
+    m_inspected = std::monostate();
     if (!image)
         return failure(image.failure().kind);
     QImage surface = std::move(image).value();

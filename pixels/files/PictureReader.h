@@ -17,6 +17,7 @@
 #include <QSize>
 
 #include <optional>
+#include <variant>
 
 class PictureReader
 {
@@ -46,9 +47,8 @@ private:
     QByteArray m_path; // as the system spells it
     QFile m_file;
     qint64 m_budget = 0;
-    // The reader of the file's format, once it is inspected.
-    std::optional<JpegReader> m_jpeg;
-    std::optional<BitmapReader> m_bitmap;
+    // What the reader of the file's format found, once it is inspected.
+    std::variant<std::monostate, InspectedJpeg, InspectedBitmap> m_inspected;
 };
 
 // Both steps at once, against pictureMemoryBudget().

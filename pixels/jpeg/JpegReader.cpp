@@ -12,11 +12,6 @@
 
 namespace {
 
-PictureFailure refused(PictureError kind)
-{
-    return {kind, {}};
-}
-
 // The common JPEG, which Qt's reader would take as it is: neither turned by its EXIF orientation nor carrying
 // comments, which only Qt's reader reads as Qt does.
 bool jpegAsStored(QImageReader &reader)
@@ -26,45 +21,38 @@ bool jpegAsStored(QImageReader &reader)
 
 } // namespace
 
-JpegReader::JpegReader(QFile &file)
-    : m_file(file)
-{
-}
-
 // One that ends without its end marker (cut at the very end by a camera or a download) is taken when every scan's
 // data is there; the arithmetic decoder runs out of data without a word, so such a stream is only taken whole.
-PictureResult<QSize> JpegReader::inspect(qint64 budget)
+PictureResult<InspectedJpeg> inspectJpeg(QFile &file, qint64 budget)
 {
-    std::optional<QByteArray> bytes = readEntireFile(m_file);
+    std::optional<QByteArray> bytes = readEntireFile(file);
     if (!bytes)
-        return refused(PictureError::FileAccess);
-    m_bytes = std::move(*bytes);
-    const JpegLayout layout = readJpegLayout(m_bytes);
+        return PictureFailure{PictureError::FileAccess, {}};
+    const JpegLayout layout = readJpegLayout(*bytes);
     if (!jpegDataCoversFrame(layout) || layout.scans > MaxJpegScans)
-        return refused(PictureError::NotAPicture);
-    m_size = layout.frameSize;
-    if (!surfaceFits(m_size, budget))
-        return refused(PictureError::OutOfMemory);
-    if (!layout.complete && (layout.arithmetic || !jpegScansAreWhole(m_bytes)))
-        return refused(PictureError::NotAPicture);
-    return m_size;
+        return PictureFailure{PictureError::NotAPicture, {}};
+    if (!surfaceFits(layout.frameSize, budget))
+        return PictureFailure{PictureError::OutOfMemory, {}};
+    if (!layout.complete && (layout.arithmetic || !jpegScansAreWhole(*bytes)))
+        return PictureFailure{PictureError::NotAPicture, {}};
+    return InspectedJpeg{std::move(*bytes), layout.frameSize};
 }
 
-PictureResult<QImage> JpegReader::read()
+PictureResult<QImage> readJpeg(InspectedJpeg &jpeg)
 {
-    QBuffer buffer(&m_bytes);
+    QBuffer buffer(&jpeg.bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "jpeg");
     reader.setAutoTransform(true);
     if (jpegAsStored(reader)) {
-        if (std::optional<QImage> surface = decodeJpegIntoSurface(m_bytes, m_size)) {
+        if (std::optional<QImage> surface = decodeJpegIntoSurface(jpeg.bytes, jpeg.size)) {
             if (surface->isNull())
-                return refused(PictureError::OutOfMemory);
+                return PictureFailure{PictureError::OutOfMemory, {}};
             return std::move(*surface);
         }
     }
     QImage image;
-    if (!decodeWithQt(reader, m_size, image))
-        return refused(PictureError::NotAPicture);
+    if (!decodeWithQt(reader, jpeg.size, image))
+        return PictureFailure{PictureError::NotAPicture, {}};
     return image;
 }

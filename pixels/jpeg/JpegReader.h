@@ -1,5 +1,9 @@
 #pragma once
 
+// Reading a JPEG file. The file is read into memory once and decoded only when its whole structure proves sound:
+// the common JPEG (three colour components, no EXIF turn, no comments) straight into the surface, every other
+// one by Qt's reader with its EXIF orientation applied. The failures name no file; PictureReader names it.
+
 #include "pixels/PictureResult.h"
 
 #include <QByteArray>
@@ -7,22 +11,15 @@
 #include <QImage>
 #include <QSize>
 
-// Reads a JPEG file. The file is read into memory once and decoded only when its whole structure proves sound:
-// the common JPEG (three colour components, no EXIF turn, no comments) straight into the surface, every other
-// one by Qt's reader with its EXIF orientation applied. Its failures name no file; its caller does.
-class JpegReader
+// A JPEG file checked and ready to be decoded.
+struct InspectedJpeg
 {
-public:
-    explicit JpegReader(QFile &file);
-
-    // Reads and checks the stream, and gives its frame's size as stored. A picture whose surface would take more
-    // than `budget` bytes is refused as OutOfMemory.
-    PictureResult<QSize> inspect(qint64 budget);
-    // Decodes the stream inspected.
-    PictureResult<QImage> read();
-
-private:
-    QFile &m_file;
-    QByteArray m_bytes;
-    QSize m_size;
+    QByteArray bytes; // the whole file
+    QSize size;       // the frame's, as stored
 };
+
+// Reads and checks the stream. A picture whose surface would take more than `budget` bytes is refused as
+// OutOfMemory.
+PictureResult<InspectedJpeg> inspectJpeg(QFile &file, qint64 budget);
+
+PictureResult<QImage> readJpeg(InspectedJpeg &jpeg);
