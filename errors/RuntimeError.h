@@ -6,18 +6,9 @@
 
 // The numbers the toolkit customarily gives its run-time errors.
 namespace ErrorNumber {
-inline constexpr int Overflow = 6;
-inline constexpr int OutOfMemory = 7;
-inline constexpr int LibraryNotFound = 48;
-inline constexpr int FileNotFound = 53;
-inline constexpr int DiskFull = 61;
-inline constexpr int PermissionDenied = 70;
-inline constexpr int PathFileAccess = 75;
-inline constexpr int EntryPointNotFound = 453;
-inline constexpr int InvalidPicture = 481;
-inline constexpr int BufferTooSmall = 20476;
-inline constexpr int DialogCancelled = 32755;
-inline constexpr int IndexOutOfBounds = 35600;
+inline constexpr int Overflow = 6, OutOfMemory = 7, LibraryNotFound = 48, FileNotFound = 53, DiskFull = 61,
+                     PermissionDenied = 70, PathFileAccess = 75, EntryPointNotFound = 453, InvalidPicture = 481,
+                     BufferTooSmall = 20476, DialogCancelled = 32755, IndexOutOfBounds = 35600;
 } // namespace ErrorNumber
 
 // A failure of a toolkit call: a number, and a description in simplified Chinese.
