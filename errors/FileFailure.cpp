@@ -19,7 +19,7 @@ QString reasonOf(const FileFailure &failure)
     }
     if (kind == PictureError::PathBlocked)
         return QStringLiteral("路径中有一个文件挡住了文件夹");
-    const QString words = RuntimeError::standardDescription(errorNumberOf(kind));
+    QString words = RuntimeError::standardDescription(errorNumberOf(kind));
     // A save never writes over a file in place: where the folder takes no new file, it is refused.
     if (failure.step == FileStep::Save && kind == PictureError::PermissionDenied)
         return words + QStringLiteral(": 文件夹中不能新建文件, 已有的文件保持原样");
