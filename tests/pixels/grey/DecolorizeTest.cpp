@@ -1,6 +1,6 @@
 // The row functions and the decolorize of a surface against the plain per-pixel grey rule.
 
-#include "picture/DecolorizeSurface.h"
+#include "pixels/grey/Decolorize.h"
 #include "pixels/grey/DecolorizeRows.h"
 #include "tests/pixels/grey/GreyRule.h"
 #include "tests/support/Gdi.h"
@@ -40,8 +40,8 @@ QImage randomSurface(int width, int height, quint32 seed)
 void expectWalked(const QImage &before, QImage &after, int width, int height)
 {
     ASSERT_EQ(before.size(), after.size());
-    DeviceContext beforeDc(const_cast<QImage *>(&before));
-    DeviceContext afterDc(&after);
+    Surface beforeDc(const_cast<QImage *>(&before));
+    Surface afterDc(&after);
     for (int y = 0; y < before.height(); ++y) {
         for (int x = 0; x < before.width(); ++x) {
             const COLORREF old = GetPixel(&beforeDc, x, y);
@@ -174,8 +174,8 @@ TEST(DecolorizeSurface, EveryColourOfAWholeSurfaceInPlace)
             row[x] = surfacePixel(y * 4096 + x);
     }
     const uchar *pixelsBefore = surface.constBits();
-    DeviceContext dc(&surface);
-    decolorizeSurface(&dc, surface.width(), surface.height());
+    Surface dc(&surface);
+    ASSERT_TRUE(decolorizeArea(dc, surface.width(), surface.height()));
     EXPECT_EQ(surface.constBits(), pixelsBefore) << "an unshared surface is walked in place";
     for (int y = 0; y < surface.height(); ++y)
         for (int x = 0; x < 4096; ++x)
@@ -192,15 +192,15 @@ TEST(DecolorizeSurface, AwkwardSizesInPlaceAndFromASharedSurface)
         const QImage original = randomSurface(size.width(), size.height(), seed++);
 
         QImage inPlace = original.copy();
-        DeviceContext inPlaceDc(&inPlace);
-        decolorizeSurface(&inPlaceDc, size.width(), size.height());
+        Surface inPlaceDc(&inPlace);
+        ASSERT_TRUE(decolorizeArea(inPlaceDc, size.width(), size.height()));
         expectWalked(original, inPlace, size.width(), size.height());
 
         // The surface still shares its pixels with an earlier picture: that picture keeps its colours.
         const QImage earlierPicture = original.copy();
         QImage shared = earlierPicture;
-        DeviceContext sharedDc(&shared);
-        decolorizeSurface(&sharedDc, size.width(), size.height());
+        Surface sharedDc(&shared);
+        ASSERT_TRUE(decolorizeArea(sharedDc, size.width(), size.height()));
         expectWalked(original, shared, size.width(), size.height());
         EXPECT_EQ(earlierPicture, original);
     }
@@ -212,22 +212,22 @@ TEST(DecolorizeSurface, OnlyTheGivenAreaIsWalked)
     for (const QSize area : {QSize(10, 4), QSize(1, 11), QSize(23, 1), QSize(0, 5), QSize(5, 0), QSize(-3, 4)}) {
         SCOPED_TRACE(testing::Message() << area.width() << "x" << area.height());
         QImage inPlace = original.copy();
-        DeviceContext inPlaceDc(&inPlace);
-        decolorizeSurface(&inPlaceDc, area.width(), area.height());
+        Surface inPlaceDc(&inPlace);
+        ASSERT_TRUE(decolorizeArea(inPlaceDc, area.width(), area.height()));
         expectWalked(original, inPlace, area.width(), area.height());
 
         const QImage earlierPicture = original.copy();
         QImage shared = earlierPicture;
-        DeviceContext sharedDc(&shared);
-        decolorizeSurface(&sharedDc, area.width(), area.height());
+        Surface sharedDc(&shared);
+        ASSERT_TRUE(decolorizeArea(sharedDc, area.width(), area.height()));
         expectWalked(original, shared, area.width(), area.height());
         EXPECT_EQ(earlierPicture, original);
     }
 
     // An area beyond the surface stops at its edges.
     QImage surface = original.copy();
-    DeviceContext dc(&surface);
-    decolorizeSurface(&dc, 1000, 1000);
+    Surface dc(&surface);
+    ASSERT_TRUE(decolorizeArea(dc, 1000, 1000));
     expectWalked(original, surface, original.width(), original.height());
 }
 
@@ -243,14 +243,14 @@ TEST(DecolorizeSurface, GreyRowsAboveAColouredOneAreKeptAndASecondWalkChangesNot
         SCOPED_TRACE(sharedSurface ? "shared" : "in place");
         const QImage earlierPicture = original.copy();
         QImage surface = sharedSurface ? earlierPicture : earlierPicture.copy();
-        DeviceContext dc(&surface);
-        decolorizeSurface(&dc, 19, 8);
+        Surface dc(&surface);
+        ASSERT_TRUE(decolorizeArea(dc, 19, 8));
         expectWalked(original, surface, 19, 8);
         EXPECT_EQ(earlierPicture, original);
 
         const QImage once = surface.copy();
         const QImage stillShared = surface;
-        decolorizeSurface(&dc, 19, 8);
+        ASSERT_TRUE(decolorizeArea(dc, 19, 8));
         EXPECT_EQ(surface, once);
         EXPECT_EQ(stillShared, once);
     }
