@@ -4,6 +4,8 @@
 
 #include "controls/EventProcedure.h"
 
+#include "pixels/files/DefaultResolution.h"
+
 #include <QApplication>
 #include <QLocale>
 #include <QTimer>
@@ -13,6 +15,7 @@
 int main(int argc, char *argv[])
 {
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    useDefaultResolution();
     // The toolkit takes its own options (-platform, -display, -style and the like) out of argv first, as in every
     // Qt program; the program reads what is left from argv itself, byte for byte, since arguments() decodes it.
     QApplication app(argc, argv);

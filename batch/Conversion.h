@@ -1,7 +1,9 @@
 #pragma once
 
-#include "pixels/PictureReader.h"
-#include "pixels/PictureWriter.h"
+#include "errors/FileFailure.h"
+
+#include "pixels/files/PictureReader.h"
+#include "pixels/files/PictureWriter.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -11,29 +13,16 @@
 #include <vector>
 
 // The one place where the command meets the picture engine: a file turned grey exactly as the window opens,
-// decolorizes and saves it, and every failure told in the window's words. Paths are the system's bytes.
-
-enum class OutputFormat { Bmp, Jpg, Png };
-
-// The file name ending that each output format is written under.
-QByteArray outputSuffix(OutputFormat format);
-
-enum class ConversionFailure {
-    None,
-    Load,
-    TooLarge,
-    Save,
-    TargetTaken, // the output's name was taken meanwhile (by another run, say), and is kept
-};
+// decolorizes and saves it, every failure kept as the engine gave it. Paths are the system's bytes.
 
 struct ConversionResult
 {
-    ConversionFailure failure = ConversionFailure::None;
-    // The reason, in the window's words; empty on success.
-    QString reason;
+    std::optional<FileFailure> failure; // none on success
     qint64 pixels = 0;
 
-    bool ok() const { return failure == ConversionFailure::None; }
+    bool ok() const { return !failure; }
+    // The output's name was taken meanwhile (by another run, say), and is kept.
+    bool targetTaken() const { return failure && failure->failure.kind == PictureError::TargetExists; }
 };
 
 // How many bytes of surface pictures may take at once: the budget the window's open keeps to.
@@ -51,7 +40,7 @@ public:
     {
     }
 
-    // Fails (TooLarge) for a picture whose surface would take more than `budget` bytes.
+    // Fails (OutOfMemory) for a picture whose surface would take more than `budget` bytes.
     ConversionResult inspect(qint64 budget);
     qint64 surfaceBytes() const { return m_surfaceBytes; }
 
@@ -75,11 +64,10 @@ struct GreyWrite
     QByteArray target;
     ConversionResult result;
 };
-GreyWrite startSave(const QImage &surface, const QByteArray &target, OutputFormat format, bool replace);
+GreyWrite startSave(const QImage &surface, const QByteArray &target, PictureFormat format, bool replace);
 // Commits many saves at once: the disk confirms the files of each file system they are on in one wait, then
 // each takes its name. The results come in the order of the saves.
 std::vector<ConversionResult> commitSaves(std::vector<GreyWrite> &saves);
 
-// Why the system refused the file or folder at `path` (its error number), in the window's words where it has
-// them.
-QString systemReason(int error, const QByteArray &path);
+// The failure to make the folder `path`, refused by the system with the error number `error`.
+FileFailure folderFailure(int error, const QByteArray &path);

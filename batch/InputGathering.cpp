@@ -3,10 +3,8 @@
 #include "FilePaths.h"
 #include "ResultNaming.h"
 
-#include "controls/RuntimeError.h"
-
-#include "pixels/PictureReader.h"
-#include "pixels/WholeFile.h"
+#include "pixels/files/PictureReader.h"
+#include "pixels/files/WholeFile.h"
 
 #include <algorithm>
 #include <climits>
@@ -71,7 +69,7 @@ GatheredInputs InputGathering::gather(const QList<Input> &inputs) const
         if (input.keepsPath && m_intoOutputFolder) {
             const std::optional<QByteArray> kept = FilePaths::relativeLayout(input.path);
             if (!kept) {
-                gathered.failures.append({input.path, QStringLiteral("路径中有“..”, 不能在输出文件夹中保持")});
+                gathered.unplaceable.append({input.path, QStringLiteral("路径中有“..”, 不能在输出文件夹中保持")});
                 continue;
             }
             layout = *kept;
@@ -90,7 +88,7 @@ void InputGathering::gatherFolder(const QByteArray &folder, const QByteArray &re
 {
     QList<QByteArray> names;
     if (!listFolder(folder, names)) {
-        into.failures.append({folder, RuntimeError::standardDescription(ErrorNumber::PermissionDenied)});
+        into.unreadable.append({FileStep::Load, failureAt(PictureError::PermissionDenied, folder), folder});
         return;
     }
     for (const QByteArray &name : names) {

@@ -2,6 +2,8 @@
 
 #include "Job.h"
 
+#include "errors/FileFailure.h"
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QList>
@@ -18,8 +20,9 @@ struct Input
 struct GatheredInputs
 {
     QList<Job> jobs;
-    QList<InputProblem> failures;   // inputs that cannot be read or placed
-    QList<InputProblem> passedOver; // inputs that are no one's to convert
+    QList<FileFailure> unreadable;   // folders that cannot be listed
+    QList<InputProblem> unplaceable; // inputs whose path cannot be kept below the output folder
+    QList<InputProblem> passedOver;  // inputs that are no one's to convert
 };
 
 // Turns the inputs into the files to convert. A named file is taken as it is (the conversion says when it is

@@ -26,29 +26,3 @@ private:
     std::condition_variable m_freed;
     qint64 m_held = 0;
 };
-
-// Holds a share of the gate for as long as it lives.
-class MemoryShare
-{
-public:
-    MemoryShare(MemoryGate &gate, qint64 bytes)
-        : m_gate(gate)
-        , m_bytes(bytes)
-        , m_held(gate.acquire(bytes))
-    {
-    }
-    ~MemoryShare()
-    {
-        if (m_held)
-            m_gate.release(m_bytes);
-    }
-    MemoryShare(const MemoryShare &) = delete;
-    MemoryShare &operator=(const MemoryShare &) = delete;
-
-    bool held() const { return m_held; }
-
-private:
-    MemoryGate &m_gate;
-    qint64 m_bytes;
-    bool m_held;
-};

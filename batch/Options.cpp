@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include <QStringList>
+
 #include <limits>
 #include <optional>
 
@@ -26,6 +28,16 @@ qint64 sizeOf(const QByteArray &text)
     bool ok = false;
     const qint64 count = digits.toLongLong(&ok);
     return ok && count > 0 && count <= std::numeric_limits<qint64>::max() / factor ? count * factor : 0;
+}
+
+// The output formats' names, as a sentence offers a choice: "bmp、jpg 或 png".
+QString formatChoices()
+{
+    QStringList names;
+    for (const PictureFormatNames &format : PictureFormatTable)
+        names << QString::fromLatin1(format.name);
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral("、")) + QStringLiteral(" 或 ") + last;
 }
 
 // Walks the arguments the way GNU tools read them: short options may be bundled (-rq) and take their value
@@ -161,15 +173,11 @@ private:
             if (value.isEmpty())
                 m_result.error = QStringLiteral("输出文件夹不能为空");
         } else if (name == QLatin1String("format")) {
-            if (value == "bmp")
-                options.format = OutputFormat::Bmp;
-            else if (value == "jpg")
-                options.format = OutputFormat::Jpg;
-            else if (value == "png")
-                options.format = OutputFormat::Png;
+            if (const std::optional<PictureFormat> format = pictureFormatCalled(value))
+                options.format = *format;
             else
                 m_result.error =
-                    QStringLiteral("无效的输出格式“%1”:应为 bmp、jpg 或 png").arg(QString::fromUtf8(value));
+                    QStringLiteral("无效的输出格式“%1”:应为 %2").arg(QString::fromUtf8(value), formatChoices());
         } else {
             options.filesFrom = value;
             if (value.isEmpty())
@@ -203,7 +211,7 @@ QString usageText()
                           "                          列表中的路径整个保持(去掉开头的“/”,含“..”的拒绝);\n"
                           "                          不指定时,结果写在原图旁边,名为“原名-黑白.扩展名”\n"
                           "  -R, --relative          命令行上给出的路径也像列表中的一样整个保持\n"
-                          "  -f, --format=格式       输出格式:bmp(默认,24 位位图)、jpg 或 png(8 位灰度)\n"
+                          "  -f, --format=格式       输出格式:%1(默认,24 位位图)、%2 或 %3(8 位灰度)\n"
                           "  -j, --jobs=N            同时处理 N 个文件(默认:可用的处理器数)\n"
                           "      --slice=K/N         只处理输入分成 N 份后的第 K 份(K 从 0 起),供多台机器分担\n"
                           "      --memory=大小       正在处理的图片最多共用这么多内存(如 512M、2G;默认按可用内存)\n"
@@ -219,5 +227,7 @@ QString usageText()
                           "\n"
                           "示例:\n"
                           "  kelvo-gray -r -o 黑白 相册/\n"
-                          "  find . -name '*.jpg' -print0 | kelvo-gray -0 --files-from - -f png\n");
+                          "  find . -name '*.jpg' -print0 | kelvo-gray -0 --files-from - -f png\n")
+        .arg(pictureFormatName(PictureFormat::Bitmap), pictureFormatName(PictureFormat::Jpeg),
+             pictureFormatName(PictureFormat::Png));
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "Conversion.h"
 #include "Job.h"
+
+#include "pixels/files/PictureFormat.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,7 +17,7 @@ struct Options
     bool recursive = false;
     bool relative = false;   // named inputs keep their paths below the output folder, as listed ones do
     QByteArray outputFolder; // empty: each result beside its source
-    OutputFormat format = OutputFormat::Bmp;
+    PictureFormat format = PictureFormat::Bitmap;
     int jobs = 0;      // 0: one per processor this process may run on
     qint64 memory = 0; // bytes the pictures in work may take at most; 0: as much as the machine allows
     Slice slice;       // the share of the inputs this run takes

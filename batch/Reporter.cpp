@@ -32,11 +32,16 @@ void Reporter::setTotal(qsizetype total)
     m_total = total;
 }
 
-void Reporter::failed(const QByteArray &path, const QString &what, const QString &reason)
+void Reporter::failed(const QByteArray &input, const FileFailure &failure)
+{
+    failed(input, failure.step, reasonOf(failure));
+}
+
+void Reporter::failed(const QByteArray &input, FileStep step, const QString &reason)
 {
     const std::lock_guard<std::mutex> guard(m_lock);
     ++m_failed;
-    printLine(QStringLiteral("kelvo-gray: %1: %2: %3").arg(FilePaths::shown(path), what, reason));
+    printLine(QStringLiteral("kelvo-gray: %1: %2: %3").arg(FilePaths::shown(input), stepFailedWords(step), reason));
 }
 
 void Reporter::skipped(const QByteArray &path, const QString &reason)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "errors/FileFailure.h"
+
 #include <QElapsedTimer>
 #include <QString>
 
@@ -15,7 +17,9 @@ public:
     Reporter(FILE *out, bool terminal, bool quiet, bool verbose);
 
     void setTotal(qsizetype total);
-    void failed(const QByteArray &path, const QString &what, const QString &reason);
+    // An input that failed: the engine's failure, worded here; or the command's own refusal of it, with its reason.
+    void failed(const QByteArray &input, const FileFailure &failure);
+    void failed(const QByteArray &input, FileStep step, const QString &reason);
     void skipped(const QByteArray &path, const QString &reason);
     // A line about the run itself, shown only when asked to be verbose.
     void detail(const QString &line);

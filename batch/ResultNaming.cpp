@@ -27,7 +27,7 @@ QByteArray hashOf(const QByteArray &text)
 
 } // namespace
 
-ResultNaming::ResultNaming(const QByteArray &outputFolder, OutputFormat format, Slice slice)
+ResultNaming::ResultNaming(const QByteArray &outputFolder, PictureFormat format, Slice slice)
     : m_outputFolder(outputFolder)
     , m_format(format)
     , m_slice(slice)
@@ -142,7 +142,7 @@ QByteArray ResultNaming::targetOf(const Job &job, Naming naming) const
     if (naming != Naming::Plain)
         name +=
             '-' + hashOf(naming == Naming::ByFileName ? fileName : spelledPath(job.source)).toHex().left(HashDigits);
-    return FilePaths::join(targetFolder(job), name + '.' + outputSuffix(m_format));
+    return FilePaths::join(targetFolder(job), name + '.' + pictureFormatName(m_format).toLatin1());
 }
 
 bool ResultNaming::inSlice(const Job &job) const

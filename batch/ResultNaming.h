@@ -1,7 +1,8 @@
 #pragma once
 
-#include "Conversion.h"
 #include "Job.h"
+
+#include "pixels/files/PictureFormat.h"
 
 #include <QList>
 
@@ -16,7 +17,7 @@ class SourceFolders;
 class ResultNaming
 {
 public:
-    ResultNaming(const QByteArray &outputFolder, OutputFormat format, Slice slice = {});
+    ResultNaming(const QByteArray &outputFolder, PictureFormat format, Slice slice = {});
 
     // Drops a job for a file already in the list and one for a file that is another job's result (passed over
     // into `passedOver`), keeps only the jobs of the slice, gives every one of them its target, and refuses a
@@ -38,6 +39,6 @@ private:
     bool inSlice(const Job &job) const;
 
     QByteArray m_outputFolder;
-    OutputFormat m_format;
+    PictureFormat m_format;
     Slice m_slice;
 };

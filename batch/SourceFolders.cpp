@@ -3,7 +3,7 @@
 #include "FilePaths.h"
 #include "ResultNaming.h"
 
-#include "pixels/PictureReader.h"
+#include "pixels/files/PictureReader.h"
 
 #include <dirent.h>
 

@@ -14,22 +14,14 @@
 
 namespace {
 
-const QString LoadFailed = QStringLiteral("加载失败");
-const QString SaveFailed = QStringLiteral("保存失败");
-
 // How often the waiting thread redraws the progress line; the workers' end wakes it at once.
 constexpr std::chrono::milliseconds TickInterval(50);
 
 const QString OutputExists = QStringLiteral("输出文件已存在");
 
-QString what(ConversionFailure failure)
-{
-    return failure == ConversionFailure::Save ? SaveFailed : LoadFailed;
-}
-
 } // namespace
 
-WorkerPool::WorkerPool(const QList<Job> &jobs, OutputFormat format, bool overwrite, MemoryGate &gate,
+WorkerPool::WorkerPool(const QList<Job> &jobs, PictureFormat format, bool overwrite, MemoryGate &gate,
                        Reporter &reporter, const std::atomic<bool> &stopping)
     : m_jobs(jobs)
     , m_format(format)
@@ -79,7 +71,7 @@ void WorkerPool::work()
 void WorkerPool::convert(const Job &job)
 {
     if (!job.refusal.isEmpty()) {
-        m_reporter.failed(job.source, SaveFailed, job.refusal);
+        m_reporter.failed(job.source, FileStep::Save, job.refusal);
         return;
     }
     if (!m_overwrite && outputStands(job)) {
@@ -91,12 +83,12 @@ void WorkerPool::convert(const Job &job)
     GreySource source(job.source);
     const ConversionResult inspected = source.inspect(m_gate.budget());
     if (!inspected.ok()) {
-        m_reporter.failed(job.source, what(inspected.failure), inspected.reason);
+        m_reporter.failed(job.source, *inspected.failure);
         return;
     }
     const QByteArray folder = FilePaths::folder(job.target);
     if (!FilePaths::makeFolders(folder)) {
-        m_reporter.failed(job.source, SaveFailed, systemReason(errno, folder));
+        m_reporter.failed(job.source, folderFailure(errno, folder));
         return;
     }
     const qint64 bytes = source.surfaceBytes();
@@ -105,7 +97,7 @@ void WorkerPool::convert(const Job &job)
     const ConversionResult loaded = source.load();
     if (!loaded.ok()) {
         m_gate.release(bytes);
-        m_reporter.failed(job.source, what(loaded.failure), loaded.reason);
+        m_reporter.failed(job.source, *loaded.failure);
         return;
     }
     GreyWrite save = startSave(source.takeSurface(), job.target, m_format, m_overwrite);
@@ -117,10 +109,10 @@ void WorkerPool::saved(const Job &job, const ConversionResult &result)
 {
     if (result.ok())
         m_reporter.converted(result.pixels);
-    else if (result.failure == ConversionFailure::TargetTaken)
+    else if (result.targetTaken())
         m_reporter.skipped(job.source, OutputExists);
     else
-        m_reporter.failed(job.source, what(result.failure), result.reason);
+        m_reporter.failed(job.source, *result.failure);
 }
 
 bool WorkerPool::outputStands(const Job &job) const

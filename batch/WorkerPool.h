@@ -19,7 +19,7 @@ class SaveBehind;
 class WorkerPool
 {
 public:
-    WorkerPool(const QList<Job> &jobs, OutputFormat format, bool overwrite, MemoryGate &gate, Reporter &reporter,
+    WorkerPool(const QList<Job> &jobs, PictureFormat format, bool overwrite, MemoryGate &gate, Reporter &reporter,
                const std::atomic<bool> &stopping);
 
     // Runs the workers; the calling thread keeps the progress line going until they are done.
@@ -33,7 +33,7 @@ private:
     bool outputStands(const Job &job) const;
 
     const QList<Job> &m_jobs;
-    const OutputFormat m_format;
+    const PictureFormat m_format;
     const bool m_overwrite;
     MemoryGate &m_gate;
     Reporter &m_reporter;

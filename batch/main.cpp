@@ -10,7 +10,8 @@
 #include "StopSignals.h"
 #include "WorkerPool.h"
 
-#include "pixels/WholeFile.h"
+#include "pixels/files/DefaultResolution.h"
+#include "pixels/files/WholeFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -112,9 +113,7 @@ void removeLeftovers(const QList<Job> &jobs)
 
 int main(int argc, char *argv[])
 {
-    // A picture whose file gives no resolution (a JPEG with a mere aspect ratio) takes the toolkit's default,
-    // which the window takes from its screen: the usual 96 dots per inch here, so that the files come out the same.
-    QCoreApplication::setAttribute(Qt::AA_Use96Dpi);
+    useDefaultResolution();
     const QList<QByteArray> arguments = argumentsOf(argc, argv);
     QCoreApplication app(argc, argv);
     qInstallMessageHandler(dropToolkitMessages);
@@ -133,16 +132,19 @@ int main(int argc, char *argv[])
     if (!collectInputs(options, inputs, problem))
         return usageError(problem);
     if (!options.outputFolder.isEmpty() && !FilePaths::makeFolders(options.outputFolder)) {
-        print(stderr, QStringLiteral("kelvo-gray: 无法创建输出文件夹“%1”: %2\n")
-                          .arg(FilePaths::shown(options.outputFolder), systemReason(errno, options.outputFolder)));
+        print(stderr,
+              QStringLiteral("kelvo-gray: 无法创建输出文件夹“%1”: %2\n")
+                  .arg(FilePaths::shown(options.outputFolder), reasonOf(folderFailure(errno, options.outputFolder))));
         return SomeFailed;
     }
 
     const StopSignals stopSignals;
     Reporter reporter(stderr, ::isatty(STDERR_FILENO) == 1, options.quiet, options.verbose);
     GatheredInputs gathered = InputGathering(options.recursive, options.outputFolder).gather(inputs);
-    for (const InputProblem &unreadable : gathered.failures)
-        reporter.failed(unreadable.path, QStringLiteral("加载失败"), unreadable.reason);
+    for (const FileFailure &unreadable : gathered.unreadable)
+        reporter.failed(unreadable.path, unreadable);
+    for (const InputProblem &unplaceable : gathered.unplaceable)
+        reporter.failed(unplaceable.path, FileStep::Load, unplaceable.reason);
     ResultNaming(options.outputFolder, options.format, options.slice).name(gathered.jobs, gathered.passedOver);
     for (const InputProblem &passed : gathered.passedOver)
         reporter.skipped(passed.path, passed.reason);

@@ -1,8 +1,8 @@
 #include "KernelBenchmarks.h"
 
 #include "controls/ImageControl.h"
-#include "pixels/Decolorize.h"
-#include "pixels/DecolorizeKernel.h"
+#include "pixels/grey/Decolorize.h"
+#include "pixels/grey/DecolorizeRows.h"
 
 #include <QImage>
 

@@ -1,6 +1,6 @@
 #include "Machine.h"
 
-#include "pixels/ProcFigures.h"
+#include "pixels/memory/ProcFigures.h"
 
 #include <QFile>
 #include <QSysInfo>

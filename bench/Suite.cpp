@@ -9,11 +9,11 @@
 #include "picture/StatusTexts.h"
 
 #include "controls/PictureFiles.h"
-#include "controls/RuntimeError.h"
+#include "errors/RuntimeError.h"
 
-#include "pixels/BmpStructure.h"
-#include "pixels/Decolorize.h"
-#include "pixels/DecolorizeKernel.h"
+#include "pixels/bitmap/BmpStructure.h"
+#include "pixels/grey/Decolorize.h"
+#include "pixels/grey/DecolorizeRows.h"
 
 #include <QDir>
 #include <QFile>

@@ -15,7 +15,7 @@
 #include "Workbench.h"
 
 #include "controls/PictureFiles.h"
-#include "controls/RuntimeError.h"
+#include "errors/RuntimeError.h"
 
 #include <QApplication>
 

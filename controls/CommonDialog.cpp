@@ -1,6 +1,6 @@
 #include "CommonDialog.h"
 
-#include "RuntimeError.h"
+#include "errors/RuntimeError.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "PictureFiles.h"
 
-#include "PictureErrors.h"
+#include "errors/PictureErrors.h"
 
-#include "pixels/PictureReader.h"
+#include "pixels/files/PictureReader.h"
 
 #include <QFile>
 

@@ -6,17 +6,11 @@
 
 // The toolkit's modal message box, with its customary button and icon flags and answers.
 namespace MsgBoxStyle {
-inline constexpr int vbOKOnly = 0;
-inline constexpr int vbYesNo = 4;
-inline constexpr int vbCritical = 16;
-inline constexpr int vbExclamation = 48;
-inline constexpr int vbInformation = 64;
+inline constexpr int vbOKOnly = 0, vbYesNo = 4, vbCritical = 16, vbExclamation = 48, vbInformation = 64;
 } // namespace MsgBoxStyle
 
 namespace MsgBoxResult {
-inline constexpr int vbOK = 1;
-inline constexpr int vbYes = 6;
-inline constexpr int vbNo = 7;
+inline constexpr int vbOK = 1, vbYes = 6, vbNo = 7;
 } // namespace MsgBoxResult
 
 // Shows `prompt` under `title` and waits for the user's answer, which it returns.

@@ -1,6 +1,6 @@
 #include "PictureBox.h"
 
-#include "pixels/ImageMemory.h"
+#include "pixels/memory/ImageAllocator.h"
 
 #include <QPainter>
 #include <QScopedValueRollback>
@@ -23,7 +23,7 @@ void PictureBox::setPicture(const StdPicture &picture)
         // drawing through hDC gives it pixels of its own: their memory is made ready now, while the user waits
         // for the picture anyway, so that a fresh process's first drawing is as quick as a later one.
         m_surface = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
-        ImageMemory::prepare(m_surface.size(), m_surface.format());
+        ImageAllocator::prepare(m_surface.size(), m_surface.format());
         resizeToInner(m_surface.size());
     } else {
         fitSurfaceToInnerArea();

@@ -2,7 +2,7 @@
 
 #include "StdPicture.h"
 
-#include "pixels/PictureMemory.h"
+#include "pixels/memory/MemoryBudget.h"
 
 #include <QByteArray>
 #include <QString>

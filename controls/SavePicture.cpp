@@ -1,8 +1,8 @@
 #include "PictureFiles.h"
 
-#include "PictureErrors.h"
+#include "errors/PictureErrors.h"
 
-#include "pixels/PictureWriter.h"
+#include "pixels/files/PictureWriter.h"
 
 void SavePicture(const StdPicture &picture, const QString &path)
 {

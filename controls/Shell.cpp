@@ -1,6 +1,6 @@
 #include "Shell.h"
 
-#include "RuntimeError.h"
+#include "errors/RuntimeError.h"
 
 #include <QProcess>
 

@@ -1,8 +1,8 @@
 #include "SkinH.h"
 
 #include "App.h"
-#include "RuntimeError.h"
 
+#include "errors/RuntimeError.h"
 #include "skin/SkinH.h"
 
 #include <QDir>

@@ -1,7 +1,8 @@
 #include "StatusBar.h"
 
 #include "AccessibleRole.h"
-#include "RuntimeError.h"
+
+#include "errors/RuntimeError.h"
 
 #include <QEvent>
 

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the picture reader by the road a chosen file takes: a file on disk, opened by name.
-#include "pixels/BmpStructure.h"
-#include "pixels/JpegStructure.h"
-#include "pixels/PictureReader.h"
+#include "pixels/bitmap/BmpStructure.h"
+#include "pixels/files/PictureReader.h"
+#include "pixels/jpeg/JpegStructure.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     file.write(reinterpret_cast<const char *>(data), qint64(size));
     file.close();
     // Refusing a file is the right answer to most inputs.
-    const PictureResult<QImage> picture = readPicture(pictureFile());
+    const PictureResult<QImage> picture = readPicture(QFile::encodeName(pictureFile()));
     if (!picture)
         return 0;
     // Read every pixel, so that a decoder that left some unwritten or out of bounds shows.

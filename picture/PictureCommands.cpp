@@ -1,6 +1,5 @@
 #include "PictureCommands.h"
 
-#include "DecolorizeWalk.h"
 #include "StatusTexts.h"
 
 #include "controls/App.h"
@@ -11,6 +10,8 @@
 #include "controls/PictureFiles.h"
 #include "controls/ResumeNext.h"
 #include "controls/StatusBar.h"
+
+#include "pixels/grey/Decolorize.h"
 
 #include <QApplication>
 #include <QFile>
@@ -64,7 +65,9 @@ void PictureCommands::Command1_Click()
     const qint32 width = toInt32(Picture1.ScaleWidth());
     const qint32 height = toInt32(Picture1.ScaleHeight());
     const HDC dc = Picture1.hDC();
-    decolorizeSurface(dc, width, height);
+    // The toolkit reports running out of memory for the surface's own pixels as a run-time error.
+    if (!decolorizeArea(*dc, width, height))
+        throw RuntimeError(ErrorNumber::OutOfMemory);
 
     Picture1.setPicture(Picture1.Image());
     Image1.setPicture(Picture1.Picture());

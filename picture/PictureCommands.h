@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pixels/files/PictureFormat.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -15,7 +17,9 @@ class PictureCommands
 {
 public:
     // The filter of the open and save dialogs: JPEG first, then BMP.
-    static inline const QString PictureFilter = QStringLiteral("图片文件(*.jpg)|*.jpg|图片文件(*.bmp)|*.bmp");
+    static inline const QString PictureFilter =
+        QStringLiteral("图片文件(*.%1)|*.%1|图片文件(*.%2)|*.%2")
+            .arg(pictureFormatName(PictureFormat::Jpeg), pictureFormatName(PictureFormat::Bitmap));
 
     PictureCommands(PictureBox &picture1, ImageControl &image1, CommandButton &command3, StatusBar &st1,
                     CommonDialog &commonDialog1, CommonDialog &commonDialog2);

@@ -21,6 +21,7 @@ enum class PictureError {
     DiskFull,          // the disk or the file size limit ran out while writing
     NameTooLong,       // a file name or a path longer than the system takes
     TargetExists,      // the name to be written is taken, and was to be kept
+    PathBlocked,       // a file stands where the path needs a folder
 };
 
 struct PictureFailure

@@ -1,8 +1,8 @@
 #include "IcoWriter.h"
 
-#include "pixels/BmpStructure.h"
-#include "pixels/LittleEndian.h"
-#include "pixels/RowBytes.h"
+#include "pixels/bitmap/BmpStructure.h"
+#include "pixels/bitmap/LittleEndian.h"
+#include "pixels/memory/RowBytes.h"
 
 #include <QSaveFile>
 

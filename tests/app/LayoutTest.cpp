@@ -1,5 +1,6 @@
 #include "FormFixture.h"
 
+#include "errors/RuntimeError.h"
 #include "picture/PictureCommands.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 #include "controls/CommonDialog.h"
-#include "controls/RuntimeError.h"
+#include "errors/RuntimeError.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

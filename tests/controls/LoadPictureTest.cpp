@@ -1,7 +1,7 @@
 #include "controls/PictureFiles.h"
-#include "controls/RuntimeError.h"
+#include "errors/RuntimeError.h"
 
-#include "pixels/PictureReader.h"
+#include "pixels/files/PictureReader.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -275,7 +275,7 @@ TEST_F(LoadPictureTest, ReaderTellsTheSizeFirstAndHoldsItToItsBudget)
     const qint64 surfaceBytes = qint64(image.width()) * image.height() * 4;
     for (const char *format : {"BMP", "JPG"}) {
         const QString path = write(QStringLiteral("picture.") + QLatin1String(format), encoded(image, format));
-        PictureReader reader(path);
+        PictureReader reader(QFile::encodeName(path));
         const PictureResult<QSize> size = reader.inspect(surfaceBytes);
         ASSERT_TRUE(size.ok()) << format;
         EXPECT_EQ(size.value(), image.size()) << format;
@@ -283,7 +283,7 @@ TEST_F(LoadPictureTest, ReaderTellsTheSizeFirstAndHoldsItToItsBudget)
         ASSERT_TRUE(read.ok()) << format;
         EXPECT_EQ(read.value().size(), image.size()) << format;
 
-        const PictureResult<QSize> refused = PictureReader(path).inspect(surfaceBytes - 1);
+        const PictureResult<QSize> refused = PictureReader(QFile::encodeName(path)).inspect(surfaceBytes - 1);
         ASSERT_FALSE(refused.ok()) << format;
         EXPECT_EQ(refused.failure().kind, PictureError::OutOfMemory) << format;
         EXPECT_EQ(refused.failure().detail, QDir::toNativeSeparators(path)) << format;

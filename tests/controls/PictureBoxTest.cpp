@@ -1,7 +1,7 @@
 #include "controls/PictureBox.h"
-#include "controls/Gdi.h"
 #include "controls/ImageControl.h"
 #include "controls/StdPicture.h"
+#include "tests/support/Gdi.h"
 
 #include <QCoreApplication>
 
@@ -153,7 +153,7 @@ TEST_F(PictureBoxTest, RewrittenRowsLeaveEarlierImagesAlone)
         for (qsizetype i = 0; i < count; ++i)
             to[i] = from[i] ^ 0x00FFFFFF;
     };
-    box.hDC()->rewriteRows(2, 4, invert);
+    ASSERT_TRUE(box.hDC()->rewrite(2, 4, 3, invert));
     EXPECT_EQ(before.image(), coordinateImage(3, 6));
     const QImage &now = box.surface();
     for (int y = 0; y < 6; ++y) {
@@ -162,8 +162,8 @@ TEST_F(PictureBoxTest, RewrittenRowsLeaveEarlierImagesAlone)
     }
 
     // Rows beyond the surface are left out rather than written.
-    box.hDC()->rewriteRows(-5, 1, invert);
-    box.hDC()->rewriteRows(5, 100, invert);
+    ASSERT_TRUE(box.hDC()->rewrite(-5, 1, 3, invert));
+    ASSERT_TRUE(box.hDC()->rewrite(5, 100, 3, invert));
     EXPECT_EQ(box.surface().pixel(0, 0), qRgb(255, 255, 0x7F));
     EXPECT_EQ(box.surface().pixel(0, 1), qRgb(0, 1, 0x80));
     EXPECT_EQ(box.surface().pixel(0, 5), qRgb(255, 250, 0x7F));

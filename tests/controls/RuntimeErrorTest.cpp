@@ -1,4 +1,4 @@
-#include "controls/RuntimeError.h"
+#include "errors/RuntimeError.h"
 #include "controls/EventProcedure.h"
 #include "controls/MessageBox.h"
 #include "controls/ResumeNext.h"

@@ -1,5 +1,5 @@
 #include "controls/PictureFiles.h"
-#include "controls/RuntimeError.h"
+#include "errors/RuntimeError.h"
 #include "skin/SkinFile.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "PictureCorpus.h"
 
-#include "pixels/LittleEndian.h"
+#include "pixels/bitmap/LittleEndian.h"
 
 #include <QBuffer>
 #include <QImageWriter>

@@ -3,8 +3,8 @@
 #include "controls/CommonDialog.h"
 #include "controls/EventProcedure.h"
 #include "controls/MessageBox.h"
-#include "controls/RuntimeError.h"
 #include "controls/WindowStyle.h"
+#include "errors/RuntimeError.h"
 
 #include <QApplication>
 #include <QDir>

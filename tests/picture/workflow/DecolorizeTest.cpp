@@ -2,9 +2,9 @@
 
 #include "WorkflowFixture.h"
 
-#include "controls/Gdi.h"
 #include "picture/StatusTexts.h"
-#include "tests/greyrule/GreyRule.h"
+#include "tests/pixels/grey/GreyRule.h"
+#include "tests/support/Gdi.h"
 
 #include <QTest>
 

@@ -2,10 +2,10 @@
 
 #include "WorkflowFixture.h"
 
-#include "controls/Gdi.h"
 #include "picture/StatusTexts.h"
-#include "pixels/ImageMemory.h"
-#include "tests/greyrule/GreyRule.h"
+#include "pixels/memory/ImageAllocator.h"
+#include "tests/pixels/grey/GreyRule.h"
+#include "tests/support/Gdi.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -125,7 +125,7 @@ TEST_F(WorkflowTest, ARunTimeErrorIsShownAndTheWindowKeepsItsPicture)
     ASSERT_NE(loaded.Handle(), 0);
     form->show();
     // The block made ready for the walk is taken first, so that its fresh buffer needs new address space.
-    const QImage held = ImageMemory::allocate(pattern.size(), QImage::Format_RGB32);
+    const QImage held = ImageAllocator::allocate(pattern.size(), QImage::Format_RGB32);
 
     {
         const AddressSpaceCap cap(16 * 1024 * 1024);

@@ -6,8 +6,8 @@
 #include "controls/App.h"
 #include "controls/PictureFiles.h"
 #include "picture/StatusTexts.h"
-#include "tests/greyrule/GreyRule.h"
 #include "tests/hostile/PictureCorpus.h"
+#include "tests/pixels/grey/GreyRule.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "WorkflowFixture.h"
 
 #include "controls/App.h"
-#include "controls/Gdi.h"
+#include "tests/support/Gdi.h"
 
 #include <QDir>
 #include <QFile>

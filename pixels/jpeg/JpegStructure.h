@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QSize>
+
+// What the marker structure of a JPEG stream tells without decoding anything.
+struct JpegLayout
+{
+    // The stream runs from its start-of-image marker through every segment and scan to an end-of-image marker.
+    // Bytes between segments do not count against it; decoders pass over them.
+    bool complete = false;
+    // From the first frame header; empty when there is none.
+    QSize frameSize;
+    // Minimum coded units of the frame: the blocks its first scan has to spend bits on.
+    qint64 codedUnits = 0;
+    // Arithmetic coding can spend less than a bit on a block, so it gives no lower bound on the data.
+    bool arithmetic = false;
+    // Bytes of entropy-coded data in all scans together, and how many scans there are, a scan that runs to the
+    // end of the stream included.
+    qint64 scanBytes = 0;
+    int scans = 0;
+};
+
+// A progressive decoder walks every block of the frame once per scan; a few dozen scans are plenty for any
+// real picture, while thousands of empty ones would hold the window for minutes.
+inline constexpr int MaxJpegScans = 500;
+
+JpegLayout readJpegLayout(QByteArrayView bytes);
+
+// Whether the scans hold enough data to code every block of the frame they claim. A Huffman code is at least
+// one bit long, so each coded unit costs at least one bit; a header that promises more pixels than the data
+// can carry is lying, and believing it would allocate memory for nothing.
+bool jpegDataCoversFrame(const JpegLayout &layout);
