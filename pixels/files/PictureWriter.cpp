@@ -22,8 +22,9 @@ constexpr int JpegQuality = 95;
 // Whether every pixel of the picture is grey.
 bool isGreyPicture(const QImage &image)
 {
+    const int width = image.width();
     for (int y = 0; y < image.height(); ++y)
-        if (!isGreyRow(reinterpret_cast<const quint32 *>(image.constScanLine(y)), image.width()))
+        if (!isGreyRow(reinterpret_cast<const quint32 *>(image.constScanLine(y)), width))
             return false;
     return true;
 }
@@ -36,10 +37,11 @@ PictureResult<QImage> greyChannelOf(const QImage &image)
         return PictureFailure{PictureError::OutOfMemory, {}};
     grey.setDotsPerMeterX(image.dotsPerMeterX());
     grey.setDotsPerMeterY(image.dotsPerMeterY());
+    const int width = image.width();
     for (int y = 0; y < image.height(); ++y) {
         const auto *from = reinterpret_cast<const quint32 *>(image.constScanLine(y));
         uchar *to = grey.scanLine(y);
-        for (int x = 0; x < image.width(); ++x)
+        for (int x = 0; x < width; ++x)
             to[x] = uchar(from[x]);
     }
     return grey;

@@ -154,9 +154,14 @@ for ((round = 0; round < rounds; ++round)); do
   fi
   hogs=()
   busy "$(nproc)"
-  seconds loadedDefault "$gray" -q -o "$work/out" "$work/icons5000"
-  for jobs in "${jobsUnderLoad[@]}"; do
-    seconds "loaded$jobs" "$gray" -q -j "$jobs" -o "$work/out" "$work/icons5000"
+  order=(default "${jobsUnderLoad[@]}")
+  for ((i = 0; i < round % ${#order[@]}; ++i)); do order=("${order[@]:1}" "${order[0]}"); done
+  for jobs in "${order[@]}"; do
+    if [ "$jobs" = default ]; then
+      seconds loadedDefault "$gray" -q -o "$work/out" "$work/icons5000"
+    else
+      seconds "loaded$jobs" "$gray" -q -j "$jobs" -o "$work/out" "$work/icons5000"
+    fi
   done
   kill "${hogs[@]}" && wait "${hogs[@]}" 2>/dev/null || true
   seconds small "$gray" -q -j 2 -o "$work/out" "$work/small"
