@@ -167,11 +167,8 @@ PictureResult<> PictureWrite::commit()
 {
     if (!m_whole)
         return commitChosen();
-    if (!m_written)
-        return encodingFailure();
-    PictureResult<> committed = m_whole->commit(m_atTakenName);
-    m_whole.reset();
-    return committed;
+    const PictureResult<> synced = syncFileSystem();
+    return synced ? commitSynced() : synced;
 }
 
 PictureResult<> PictureWrite::syncFileSystem()

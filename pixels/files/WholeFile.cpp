@@ -158,14 +158,6 @@ PictureResult<> WholeFile::openHidden()
     return failure(EEXIST);
 }
 
-PictureResult<> WholeFile::commit(AtTakenName atTakenName)
-{
-    errno = 0;
-    if (!m_file->flush() || ::fsync(m_file->handle()) != 0)
-        return failure(errno != 0 ? errno : EIO);
-    return commitSynced(atTakenName);
-}
-
 PictureResult<> WholeFile::syncFileSystem()
 {
     if (::syncfs(m_file->handle()) != 0)

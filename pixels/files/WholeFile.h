@@ -16,13 +16,13 @@
 class WholeFile
 {
 public:
-    // What commit() does with a name that is already taken (by a file, a folder, or a link, dangling or not).
+    // What commitSynced() does with a name that is already taken (by a file, a folder, or a link, dangling or not).
     enum class AtTakenName {
         Keep,    // the name is left as it is and the commit fails with TargetExists
         Replace, // the name itself is given to the new file; a link there is replaced, never what it points to
     };
 
-    // Opens a new file in the folder of `path`, to take the name `path` at commit().
+    // Opens a new file in the folder of `path`, to take the name `path` at commitSynced().
     static PictureResult<WholeFile> create(const QByteArray &path);
 
     WholeFile(WholeFile &&other) noexcept;
@@ -30,12 +30,10 @@ public:
     ~WholeFile(); // a file not committed is removed
 
     QFileDevice &device() { return *m_file; }
-    // Has the disk confirm the data, then gives the file its name.
-    PictureResult<> commit(AtTakenName atTakenName);
 
-    // The same for many files at a time: one syncFileSystem() has the disk confirm every file on a file system
-    // whose data was handed to the system before it, after which each of them takes its name with
-    // commitSynced(). A file system is one wait, where commit() waits for each file on its own.
+    // A file takes its name in two steps, so that many files wait for the disk together: syncFileSystem() has
+    // the disk confirm every file on this file's file system whose data was handed to the system before it, one
+    // wait for all of them; then commitSynced() gives each of those files its name.
     PictureResult<> syncFileSystem();
     PictureResult<> commitSynced(AtTakenName atTakenName);
     // The file system the file is on.
