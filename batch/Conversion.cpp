@@ -13,21 +13,11 @@ ConversionResult failed(FileStep step, const PictureFailure &failure, const QByt
     return {FileFailure{step, failure, path}, 0};
 }
 
-// What the system's error number means for a folder that was to be made.
+// What the system's error number means for a folder that was to be made: a file that stands in its way is
+// told apart.
 PictureError folderErrorKind(int error)
 {
-    switch (error) {
-    case ENAMETOOLONG: return PictureError::NameTooLong;
-    case ENOENT: return PictureError::FileNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS: return PictureError::PermissionDenied;
-    case ENOSPC:
-    case EDQUOT: return PictureError::DiskFull;
-    case ENOTDIR:
-    case EEXIST: return PictureError::PathBlocked;
-    default: return PictureError::FileAccess;
-    }
+    return error == ENOTDIR || error == EEXIST ? PictureError::PathBlocked : systemErrorKind(error);
 }
 
 } // namespace

@@ -3,6 +3,23 @@
 #include <QDir>
 #include <QFile>
 
+#include <cerrno>
+
+PictureError systemErrorKind(int error)
+{
+    switch (error) {
+    case ENOENT: return PictureError::FileNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS: return PictureError::PermissionDenied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return PictureError::DiskFull;
+    case ENAMETOOLONG: return PictureError::NameTooLong;
+    default: return PictureError::FileAccess;
+    }
+}
+
 PictureFailure failureAt(PictureError kind, const QString &path)
 {
     return {kind, QDir::toNativeSeparators(path)};

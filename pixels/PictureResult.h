@@ -30,6 +30,10 @@ struct PictureFailure
     QString detail;
 };
 
+// What the system's error number `error` means for a file or folder: the kinds every file operation shares.
+// Where an operation reads an error its own way (a taken name, say), it says so before asking here.
+PictureError systemErrorKind(int error);
+
 // A failure concerning the file at `path`.
 PictureFailure failureAt(PictureError kind, const QString &path);
 // The same for a path spelled in the system's bytes, decoded as well as it can be for showing.

@@ -14,16 +14,10 @@ namespace {
 
 constexpr qint64 MiB = qint64(1024) * 1024;
 
+// A file to be read behind a path through a file is as missing as any other.
 PictureError openErrorKind(int error)
 {
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR: return PictureError::FileNotFound;
-    case EACCES:
-    case EPERM: return PictureError::PermissionDenied;
-    case ENAMETOOLONG: return PictureError::NameTooLong;
-    default: return PictureError::FileAccess;
-    }
+    return error == ENOTDIR ? PictureError::FileNotFound : systemErrorKind(error);
 }
 
 // Qt's readers allocate no more than the picture's budget either, whatever a file says by the time they

@@ -29,17 +29,23 @@ bool isGreyPicture(const QImage &image)
     return true;
 }
 
-// The picture's one channel, at the picture's resolution, for a picture whose every pixel is grey.
+// The picture's one channel, at the picture's resolution, when every pixel is grey; a null image as soon as a
+// row is not. The test and the copy are one pass.
 PictureResult<QImage> greyChannelOf(const QImage &image)
 {
+    const int width = image.width();
+    const auto row = [&image](int y) { return reinterpret_cast<const quint32 *>(image.constScanLine(y)); };
+    if (image.height() == 0 || !isGreyRow(row(0), width))
+        return QImage();
     QImage grey = ImageAllocator::allocate(image.size(), QImage::Format_Grayscale8);
     if (grey.isNull())
         return PictureFailure{PictureError::OutOfMemory, {}};
     grey.setDotsPerMeterX(image.dotsPerMeterX());
     grey.setDotsPerMeterY(image.dotsPerMeterY());
-    const int width = image.width();
     for (int y = 0; y < image.height(); ++y) {
-        const auto *from = reinterpret_cast<const quint32 *>(image.constScanLine(y));
+        const quint32 *from = row(y);
+        if (y > 0 && !isGreyRow(from, width))
+            return QImage();
         uchar *to = grey.scanLine(y);
         for (int x = 0; x < width; ++x)
             to[x] = uchar(from[x]);
@@ -74,18 +80,17 @@ struct Encoding
     int quality = -1;
 };
 
-// A picture of any colour in Qt's writers (a grey PNG goes through our own, encodeGreyPng()).
-PictureResult<Encoding> qtEncodingFor(const QImage &image, PictureFormat format, bool grey)
+// What Qt's writer is given for a bitmap, a JPEG, or a PNG in colour (a grey PNG goes through encodeGreyPng()).
+PictureResult<Encoding> qtEncodingFor(const QImage &image, PictureFormat format)
 {
     switch (format) {
     case PictureFormat::Png: return Encoding{image, "png"};
     case PictureFormat::Jpeg: {
+        PictureResult<QImage> grey = greyChannelOf(image);
         if (!grey)
-            return Encoding{image, "jpeg", JpegQuality};
-        PictureResult<QImage> channel = greyChannelOf(image);
-        if (!channel)
-            return channel.failure();
-        return Encoding{std::move(channel).value(), "jpeg", JpegQuality};
+            return grey.failure();
+        QImage pixels = grey.value().isNull() ? image : std::move(grey).value();
+        return Encoding{std::move(pixels), "jpeg", JpegQuality};
     }
     case PictureFormat::Bitmap:
         if (!fitsInBitmap(image))
@@ -98,10 +103,9 @@ PictureResult<Encoding> qtEncodingFor(const QImage &image, PictureFormat format,
 // Encodes `image` into `device`; false, with errno telling why where the system said, when it was not written.
 PictureResult<bool> encodeInto(QIODevice &device, const QImage &image, PictureFormat format)
 {
-    const bool grey = format != PictureFormat::Bitmap && isGreyPicture(image);
-    if (format == PictureFormat::Png && grey)
+    if (format == PictureFormat::Png && isGreyPicture(image))
         return encodeGreyPng(image, device);
-    const PictureResult<Encoding> encoding = qtEncodingFor(image, format, grey);
+    const PictureResult<Encoding> encoding = qtEncodingFor(image, format);
     if (!encoding)
         return encoding.failure();
     QImageWriter writer(&device, encoding.value().writerFormat);

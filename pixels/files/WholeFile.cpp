@@ -210,18 +210,7 @@ PictureResult<> WholeFile::linkAsHidden()
 
 PictureFailure WholeFile::failure(int error) const
 {
-    switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG: return failureAt(PictureError::DiskFull, m_path);
-    case EACCES:
-    case EPERM:
-    case EROFS: return failureAt(PictureError::PermissionDenied, m_path);
-    case ENAMETOOLONG: return failureAt(PictureError::NameTooLong, m_path);
-    case EEXIST: return failureAt(PictureError::TargetExists, m_path);
-    case ENOENT: return failureAt(PictureError::FileNotFound, m_path);
-    default: return failureAt(PictureError::FileAccess, m_path);
-    }
+    return failureAt(error == EEXIST ? PictureError::TargetExists : systemErrorKind(error), m_path);
 }
 
 void WholeFile::removeLeftovers(const QByteArray &folder)
