@@ -156,7 +156,8 @@ case $status in
 esac
 # The installed command on a small folder with one broken file: its files and its exit status.
 bash "$KELVO_ROOT/tests/e2e/run-gray-e2e.sh" --program "$root/usr/bin/kelvo-gray" \
-  --pictures "$KELVO_BUILD/tests/kelvo_e2e_pictures" --work "$KELVO_BUILD/e2e-gray-installed" ||
+  --pictures "$KELVO_BUILD/tests/kelvo_e2e_pictures" --work "$KELVO_BUILD/e2e-gray-installed" \
+  --failing-calls "$KELVO_BUILD/tests/libkelvo_failing_calls.so" ||
   fail "end-to-end test of the installed kelvo-gray failed"
 say "end-to-end test of the installed kelvo-gray passed"
 say "stage done in $((SECONDS - started))s"

@@ -5,13 +5,16 @@
 # second time, and a run killed outright half way through --overwrite leaves only whole results, and nothing
 # that the next run does not take away. Last, one list of pictures in nested folders shared out by GNU parallel
 # over three runs (--slice) gives the very tree one run gives, even with one share killed half way and the whole
-# job run again.
+# job run again. A run to be killed has the disk stop answering once its first result has its name (the
+# failing calls' "hang"), so that it is still there to be killed, however fast the machine.
 #
 #   run-gray-e2e.sh --program <kelvo-gray> --pictures <kelvo_e2e_pictures> --work <folder>
+#                   --failing-calls <libkelvo_failing_calls.so>
 set -uo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/arguments.sh"
-read_arguments "run-gray-e2e.sh --program <kelvo-gray> --pictures <kelvo_e2e_pictures> --work <folder>" "$@"
+read_arguments "run-gray-e2e.sh --program <kelvo-gray> --pictures <kelvo_e2e_pictures> --work <folder> \
+--failing-calls <libkelvo_failing_calls.so>" "$@"
 
 fail() {
   printf 'FAIL: %s\n' "$*"
@@ -21,6 +24,7 @@ fail() {
 export LC_ALL=C.UTF-8
 PROGRAM=$(readlink -f "$(command -v "$PROGRAM")") || fail "no program $PROGRAM"
 PICTURES=$(readlink -f "$PICTURES") || fail "no picture checker $PICTURES"
+FAILING_CALLS=$(readlink -e "$FAILING_CALLS") || fail "no failing calls library ${FAILING_CALLS:-given}"
 rm -rf "$WORK" && mkdir -p "$WORK/相册/旧照片" || fail "cannot make $WORK"
 cd "$WORK" || fail "cannot enter $WORK"
 "$PICTURES" make-source 相册/海边.jpg 173 97 || fail "cannot make a source picture"
@@ -63,9 +67,9 @@ grep -q "^完成: 转换 0 个, 跳过 $((2 * PICTURES_IN_BATCH)) 个, 失败 0 
   fail "the second run over a glob did not pass over everything: $(cat again.txt)"
 
 touch killed-after
-(cd 批量 && exec "$PROGRAM" --overwrite -j 2 ./*) 2>/dev/null &
+(cd 批量 && LD_PRELOAD=$FAILING_CALLS KELVO_FAIL=hang exec "$PROGRAM" --overwrite -j 2 ./*) 2>/dev/null &
 run=$!
-# Killed once the first result has been replaced, long before the last.
+# Killed once the first result has been replaced; the others wait for the disk.
 until [ -n "$(find 批量 -name '*-黑白.bmp' -newer killed-after | head -n 1)" ] || ! kill -0 $run 2>/dev/null; do
   sleep 0.01
 done
@@ -98,7 +102,7 @@ share() { # share <index> <output folder> [kill]: with "kill", killed outright o
     "$PROGRAM" -q -j 1 --files-from list.txt --slice "$1/3" -o "$2"
     return
   fi
-  "$PROGRAM" -q -j 1 --files-from list.txt --slice "$1/3" -o "$2" &
+  LD_PRELOAD=$FAILING_CALLS KELVO_FAIL=hang "$PROGRAM" -q -j 1 --files-from list.txt --slice "$1/3" -o "$2" &
   local run=$! result
   until ! kill -0 $run 2>/dev/null; do
     while read -r result; do [ -e "$2/$result" ] && break 2; done <share-results.txt
@@ -109,7 +113,7 @@ share() { # share <index> <output folder> [kill]: with "kill", killed outright o
   echo $? >killed-share.status
 }
 export -f share fail
-export PROGRAM
+export PROGRAM FAILING_CALLS
 SHELL=/bin/bash parallel -j 3 share {} 分担 ::: 0 1 2 || fail "a share failed"
 diff -r 单独 分担 >/dev/null || fail "three shares gave another tree than one run: $(diff -r 单独 分担 | head -5)"
 

@@ -6,14 +6,18 @@
 //   create  opening with O_CREAT or O_TMPFILE fails with EACCES: the folder takes no new file (though its
 //           files may be written)
 //   unnamed opening with O_TMPFILE fails with EOPNOTSUPP: the file system has no unnamed files
+//   hang    once one file has taken a name that is not hidden (rename, renameat, renameat2, linkat), every
+//           later naming waits for ever: the disk stopped answering, a run caught half way for a test to kill
 // Without it, every call is the C library's.
 
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -42,6 +46,25 @@ int refused(int error)
 {
     errno = error;
     return -1;
+}
+
+std::atomic_bool shownNamed = false;
+
+// Called before each naming.
+void holdOnceShown()
+{
+    if (shownNamed && failing("hang"))
+        for (;;)
+            ::pause();
+}
+
+// Called with each naming's result; leaves errno as the call set it.
+int noteName(int result, const char *to)
+{
+    const char *slash = std::strrchr(to, '/');
+    if (result == 0 && (slash == nullptr ? to : slash + 1)[0] != '.')
+        shownNamed = true;
+    return result;
 }
 
 bool unnamed(int flags)
@@ -104,25 +127,33 @@ int syncfs(int fd)
 
 int rename(const char *from, const char *to)
 {
-    return failing("rename") ? refused(EIO) : real<int (*)(const char *, const char *)>("rename")(from, to);
+    holdOnceShown();
+    using Call = int (*)(const char *, const char *);
+    return noteName(failing("rename") ? refused(EIO) : real<Call>("rename")(from, to), to);
 }
 
 int renameat(int fromFolder, const char *from, int toFolder, const char *to)
 {
     using Call = int (*)(int, const char *, int, const char *);
-    return failing("rename") ? refused(EIO) : real<Call>("renameat")(fromFolder, from, toFolder, to);
+    holdOnceShown();
+    return noteName(failing("rename") ? refused(EIO) : real<Call>("renameat")(fromFolder, from, toFolder, to), to);
 }
 
 int renameat2(int fromFolder, const char *from, int toFolder, const char *to, unsigned flags)
 {
     using Call = int (*)(int, const char *, int, const char *, unsigned);
-    return failing("rename") ? refused(EIO) : real<Call>("renameat2")(fromFolder, from, toFolder, to, flags);
+    holdOnceShown();
+    const int result =
+        failing("rename") ? refused(EIO) : real<Call>("renameat2")(fromFolder, from, toFolder, to, flags);
+    return noteName(result, to);
 }
 
 int linkat(int fromFolder, const char *from, int toFolder, const char *to, int flags)
 {
     using Call = int (*)(int, const char *, int, const char *, int);
-    return failing("rename") ? refused(EIO) : real<Call>("linkat")(fromFolder, from, toFolder, to, flags);
+    holdOnceShown();
+    const int result = failing("rename") ? refused(EIO) : real<Call>("linkat")(fromFolder, from, toFolder, to, flags);
+    return noteName(result, to);
 }
 
 int open(const char *path, int flags, ...)
