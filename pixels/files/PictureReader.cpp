@@ -1,5 +1,7 @@
 #include "PictureReader.h"
 
+#include "PathOpening.h"
+
 #include "pixels/memory/MemoryBudget.h"
 
 #include <QImageReader>
@@ -80,7 +82,7 @@ PictureResult<PictureReader::Kind> PictureReader::open()
     m_file.close();
     if (m_path.isEmpty())
         return PictureFailure{PictureError::FileNotFound, {}};
-    const int fd = ::open(m_path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = openPath(m_path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return failure(openErrorKind(errno));
     m_file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
@@ -118,12 +120,17 @@ PictureResult<QImage> PictureReader::read()
 
 bool looksLikePicture(const QByteArray &nativePath)
 {
-    const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = openPath(nativePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
     const bool picture = PictureReader::announcedKind(fd).has_value();
     ::close(fd);
     return picture;
+}
+
+FileKind fileKindOf(int fd)
+{
+    return PictureReader::announcedKind(fd) ? FileKind::Picture : FileKind::NotAPicture;
 }
 
 PictureResult<QImage> readPicture(const QByteArray &nativePath)

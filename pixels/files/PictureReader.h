@@ -19,6 +19,13 @@
 #include <optional>
 #include <variant>
 
+// What the first bytes of a file say it is.
+enum class FileKind {
+    Picture,            // a picture the reader reads
+    OtherPictureFormat, // a picture in a format the reader does not read
+    NotAPicture,        // anything else, or too short to tell
+};
+
 class PictureReader
 {
 public:
@@ -42,6 +49,7 @@ private:
     static std::optional<Kind> announcedKind(int fd);
     PictureResult<Kind> open();
     friend bool looksLikePicture(const QByteArray &nativePath);
+    friend FileKind fileKindOf(int fd);
     PictureFailure failure(PictureError kind) const { return failureAt(kind, m_path); }
 
     QByteArray m_path; // as the system spells it
@@ -57,3 +65,6 @@ PictureResult<QImage> readPicture(const QByteArray &nativePath);
 // Whether the file announces itself as a JPEG or a bitmap in its first bytes, as the reader asks before anything
 // else; false also when it cannot be read. Never waits on a pipe or a device.
 bool looksLikePicture(const QByteArray &nativePath);
+
+// The kind the first bytes of the open regular file `fd` announce, read with pread (the offset stays).
+FileKind fileKindOf(int fd);

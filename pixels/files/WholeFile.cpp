@@ -1,5 +1,7 @@
 #include "WholeFile.h"
 
+#include "PathOpening.h"
+
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -90,7 +92,7 @@ PictureResult<WholeFile> WholeFile::create(const QByteArray &path)
         return file.failure(EISDIR);
     if (file.m_name.size() > NAME_MAX)
         return file.failure(ENAMETOOLONG);
-    file.m_folder = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    file.m_folder = openPath(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
     struct stat folderStatus = {};
     if (file.m_folder < 0 || ::fstat(file.m_folder, &folderStatus) != 0)
         return file.failure(errno);
@@ -215,7 +217,7 @@ PictureFailure WholeFile::failure(int error) const
 
 void WholeFile::removeLeftovers(const QByteArray &folder)
 {
-    const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folderFd = openPath(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0)
         return;
     DIR *entries = ::fdopendir(folderFd);
