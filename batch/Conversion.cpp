@@ -17,7 +17,9 @@ ConversionResult failed(FileStep step, const PictureFailure &failure, const QByt
 // told apart.
 PictureError folderErrorKind(int error)
 {
-    return error == ENOTDIR || error == EEXIST ? PictureError::PathBlocked : systemErrorKind(error);
+    if (error == ENOTDIR || error == EEXIST)
+        return PictureError::PathBlocked;
+    return error == EINVAL ? PictureError::NameRefused : systemErrorKind(error);
 }
 
 } // namespace

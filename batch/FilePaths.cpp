@@ -1,12 +1,16 @@
 #include "FilePaths.h"
 
+#include "pixels/files/PathOpening.h"
+
 #include <QHash>
 #include <QList>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace FilePaths {
 
@@ -83,6 +87,37 @@ private:
     Run m_run = Run::None;
 };
 
+QByteArray withoutTrailingSlashes(QByteArray path)
+{
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    return path;
+}
+
+// The folder resolved as far as it exists, the rest as spelled: the same for every spelling of a folder that
+// exists, and for one still to be made, for every spelling of the part that exists. A run names many files in
+// few folders: each is resolved once. Called from one thread only.
+QByteArray resolvedFolder(const QByteArray &path)
+{
+    static QHash<QByteArray, QByteArray> known;
+    const auto found = known.constFind(path);
+    if (found != known.constEnd())
+        return *found;
+    char resolved[PATH_MAX];
+    QByteArray folderPath;
+    if (::realpath(path.constData(), resolved) != nullptr) {
+        folderPath = resolved;
+    } else {
+        const QByteArray above = folder(path);
+        const QByteArray name = fileName(path);
+        folderPath = above == path                   ? path
+                     : name.isEmpty() || name == "." ? resolvedFolder(above)
+                                                     : join(resolvedFolder(above), name);
+    }
+    known.insert(path, folderPath);
+    return folderPath;
+}
+
 } // namespace
 
 QByteArray fileName(const QByteArray &path)
@@ -123,34 +158,50 @@ std::optional<QByteArray> relativeLayout(const QByteArray &path)
 
 QByteArray entryIdentity(const QByteArray &path)
 {
-    // A run names many files in few folders: each folder is resolved once. Called from one thread only.
-    static QHash<QByteArray, QByteArray> resolvedFolders;
-    char resolved[PATH_MAX];
     const QByteArray name = fileName(path);
     if (name.isEmpty() || name == "." || name == "..")
-        return ::realpath(path.constData(), resolved) != nullptr ? QByteArray(resolved) : path;
-    const QByteArray above = folder(path);
-    auto known = resolvedFolders.constFind(above);
-    if (known == resolvedFolders.constEnd()) {
-        if (::realpath(above.constData(), resolved) == nullptr)
-            return ::realpath(path.constData(), resolved) != nullptr ? QByteArray(resolved) : path;
-        known = resolvedFolders.insert(above, QByteArray(resolved));
-    }
-    return join(*known, name);
+        return resolvedFolder(path);
+    return join(resolvedFolder(folder(path)), name);
+}
+
+QByteArray entryOf(const QByteArray &path)
+{
+    const int fd = openPath(path, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat status = {};
+    const bool found = ::fstat(fd, &status) == 0;
+    ::close(fd);
+    return found ? QByteArray::number(quint64(status.st_dev)) + ':' + QByteArray::number(quint64(status.st_ino))
+                 : QByteArray();
 }
 
 bool makeFolders(const QByteArray &path)
 {
-    struct stat status = {};
-    if (::stat(path.constData(), &status) == 0) {
+    const QByteArray folderPath = withoutTrailingSlashes(path);
+    const int existing = openPath(folderPath, O_PATH | O_CLOEXEC);
+    if (existing >= 0) {
+        struct stat status = {};
+        const bool isFolder = ::fstat(existing, &status) == 0 && S_ISDIR(status.st_mode);
+        ::close(existing);
         errno = ENOTDIR;
-        return S_ISDIR(status.st_mode);
+        return isFolder;
     }
-    const QByteArray above = folder(path);
-    if (errno == ENOENT && above != path && !makeFolders(above))
+    const QByteArray above = folder(folderPath);
+    if (errno != ENOENT || (above != folderPath && !makeFolders(above)))
         return false;
-    return ::mkdir(path.constData(), 0777) == 0
-           || (errno == EEXIST && ::stat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode));
+    const int parent = openPath(above, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0)
+        return false;
+    const QByteArray name = fileName(folderPath);
+    struct stat status = {};
+    const bool made =
+        ::mkdirat(parent, name.constData(), 0777) == 0
+        || (errno == EEXIST && ::fstatat(parent, name.constData(), &status, 0) == 0 && S_ISDIR(status.st_mode));
+    const int error = errno;
+    ::close(parent);
+    errno = made ? 0 : error;
+    return made;
 }
 
 QString shown(const QByteArray &path)

@@ -28,6 +28,10 @@ std::optional<QByteArray> relativeLayout(const QByteArray &path);
 // the link, not what it points to).
 QByteArray entryIdentity(const QByteArray &path);
 
+// The entry at the path as the system finds it (a link at the name is the link), the same however the path is
+// spelled and however the file system compares names: its device and inode, or empty where there is none.
+QByteArray entryOf(const QByteArray &path);
+
 // Makes the folder and those above it; false, with errno telling why, when one cannot be made.
 bool makeFolders(const QByteArray &path);
 

@@ -3,116 +3,120 @@
 #include "FilePaths.h"
 #include "ResultNaming.h"
 
+#include "pixels/files/FolderListing.h"
 #include "pixels/files/PictureReader.h"
 #include "pixels/files/WholeFile.h"
 
-#include <algorithm>
-#include <climits>
-#include <cstdlib>
-#include <dirent.h>
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-QByteArray resolved(const QByteArray &path)
-{
-    char buffer[PATH_MAX];
-    return ::realpath(path.constData(), buffer) != nullptr ? QByteArray(buffer) : QByteArray();
-}
-
-// The names in `folder` that are not hidden, in byte order; false when it cannot be listed.
-bool listFolder(const QByteArray &folder, QList<QByteArray> &names)
-{
-    DIR *entries = ::opendir(folder.constData());
-    if (entries == nullptr)
-        return false;
-    while (const dirent *entry = ::readdir(entries)) {
-        if (entry->d_name[0] != '.')
-            names << QByteArray(entry->d_name);
-    }
-    ::closedir(entries);
-    std::sort(names.begin(), names.end());
-    return true;
-}
-
-bool isFolder(const QByteArray &path)
-{
-    struct stat status = {};
-    return ::stat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-bool isLink(const QByteArray &path)
-{
-    struct stat status = {};
-    return ::lstat(path.constData(), &status) == 0 && S_ISLNK(status.st_mode);
-}
+constexpr int ReadFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
 
 } // namespace
 
-InputGathering::InputGathering(bool recursive, const QByteArray &outputFolder)
+InputGathering::InputGathering(bool recursive, const QByteArray &outputFolder, ResultNaming &naming)
     : m_recursive(recursive)
     , m_intoOutputFolder(!outputFolder.isEmpty())
-    , m_outputFolder(outputFolder.isEmpty() ? QByteArray() : resolved(outputFolder))
+    , m_naming(naming)
 {
-}
-
-GatheredInputs InputGathering::gather(const QList<Input> &inputs) const
-{
-    GatheredInputs gathered;
-    for (const Input &input : inputs) {
-        if (WholeFile::isTemporaryName(FilePaths::fileName(input.path))) {
-            gathered.passedOver.append({input.path, QStringLiteral("中断的运行留下的临时文件")});
-            continue;
-        }
-        QByteArray layout;
-        if (input.keepsPath && m_intoOutputFolder) {
-            const std::optional<QByteArray> kept = FilePaths::relativeLayout(input.path);
-            if (!kept) {
-                gathered.unplaceable.append({input.path, QStringLiteral("路径中有“..”, 不能在输出文件夹中保持")});
-                continue;
-            }
-            layout = *kept;
-        }
-        if (isFolder(input.path)) {
-            gatherFolder(input.path, layout, gathered);
-            continue;
-        }
-        const qsizetype slash = layout.lastIndexOf('/');
-        gathered.jobs.append(Job{input.path, slash < 0 ? QByteArray() : layout.left(slash), {}, {}});
+    if (!m_intoOutputFolder)
+        return;
+    if (const PictureResult<FolderListing> output = FolderListing::open(outputFolder)) {
+        m_outputDevice = output.value().device();
+        m_outputInode = output.value().inode();
     }
-    return gathered;
 }
 
-void InputGathering::gatherFolder(const QByteArray &folder, const QByteArray &relative, GatheredInputs &into) const
+void InputGathering::gather(const Input &input)
 {
-    QList<QByteArray> names;
-    if (!listFolder(folder, names)) {
-        into.unreadable.append({FileStep::Load, failureAt(PictureError::PermissionDenied, folder), folder});
+    if (input.path.contains('\0')) {
+        m_problems.refused.append({input.path, QStringLiteral("路径中有 NUL 字符 (以 NUL 分隔的列表请用 -0 读取)")});
         return;
     }
-    for (const QByteArray &name : names) {
-        const QByteArray path = FilePaths::join(folder, name);
-        if (isFolder(path)) {
-            if (m_recursive && !isLink(path) && resolved(path) != m_outputFolder)
-                gatherFolder(path, FilePaths::join(relative, name), into);
-        } else if (!ResultNaming::isResultName(name)
-                   && (::access(path.constData(), R_OK) != 0 || looksLikePicture(path))) {
-            // A file that cannot be read may well be a picture: the conversion reports why it cannot.
-            into.jobs.append(Job{path, relative, {}, {}});
+    if (WholeFile::isTemporaryName(FilePaths::fileName(input.path))) {
+        m_problems.passedOver.append({input.path, QStringLiteral("中断的运行留下的临时文件")});
+        return;
+    }
+    QByteArray layout;
+    if (input.keepsPath && m_intoOutputFolder) {
+        const std::optional<QByteArray> kept = FilePaths::relativeLayout(input.path);
+        if (!kept) {
+            m_problems.refused.append({input.path, QStringLiteral("路径中有“..”, 不能在输出文件夹中保持")});
+            return;
+        }
+        layout = *kept;
+    }
+    if (const PictureResult<FolderListing> folder = FolderListing::open(input.path)) {
+        gatherFolder(folder.value(), input.path, layout);
+        return;
+    }
+    const qsizetype slash = layout.lastIndexOf('/');
+    m_naming.add(Job{input.path, slash < 0 ? QByteArray() : layout.left(slash), {}, {}});
+}
+
+void InputGathering::gatherFolder(const FolderListing &folder, const QByteArray &path, const QByteArray &relative)
+{
+    for (const FolderEntry &entry : folder.entries()) {
+        if (isHiddenName(entry.name))
+            continue;
+        const QByteArray child = FilePaths::join(path, entry.name);
+        switch (entry.type) {
+        case FolderEntry::Type::Folder: {
+            if (!m_recursive)
+                break;
+            const PictureResult<FolderListing> inner = folder.openFolder(entry.name);
+            if (!inner)
+                m_problems.unreadable.append({FileStep::Load, failureAt(inner.failure().kind, child), child});
+            else if (!isOutputFolder(inner.value()))
+                gatherFolder(inner.value(), child, FilePaths::join(relative, entry.name));
+            break;
+        }
+        case FolderEntry::Type::File: gatherFile(folder.descriptor(), entry.name, child, relative); break;
+        case FolderEntry::Type::Link: gatherLink(folder.descriptor(), entry.name, child, relative); break;
+        case FolderEntry::Type::Other: passOver(child, QStringLiteral("不是普通文件")); break;
+        case FolderEntry::Type::Unknown: break; // gone meanwhile
         }
     }
 }
 
-QList<QByteArray> InputGathering::readList(QIODevice &device, bool nulSeparated)
+void InputGathering::gatherFile(int folder, const QByteArray &name, const QByteArray &path, const QByteArray &relative)
 {
-    const QByteArray all = device.readAll();
-    QList<QByteArray> paths;
-    for (QByteArray entry : all.split(nulSeparated ? '\0' : '\n')) {
-        if (!nulSeparated && entry.endsWith('\r'))
-            entry.chop(1);
-        if (!entry.isEmpty())
-            paths << entry;
+    const int fd = ::openat(folder, name.constData(), ReadFlags);
+    // A file that cannot be read may well be a picture: the conversion reports why it cannot.
+    const FileKind kind = fd < 0 ? FileKind::Picture : fileKindOf(fd);
+    if (fd >= 0)
+        ::close(fd);
+    switch (kind) {
+    case FileKind::Picture: m_naming.add(Job{path, relative, {}, {}}); break;
+    case FileKind::OtherPictureFormat: passOver(path, QStringLiteral("不支持的图片格式")); break;
+    case FileKind::NotAPicture: passOver(path, QStringLiteral("不是图片")); break;
     }
-    return paths;
+}
+
+// A link to a file is taken as the file; one that leads nowhere is a stale link, not a picture.
+void InputGathering::gatherLink(int folder, const QByteArray &name, const QByteArray &path, const QByteArray &relative)
+{
+    struct stat status = {};
+    if (::fstatat(folder, name.constData(), &status, 0) != 0) {
+        passOver(path, errno == ELOOP ? QStringLiteral("链接指向自己, 成环") : QStringLiteral("链接的目标不存在"));
+        return;
+    }
+    if (S_ISREG(status.st_mode))
+        gatherFile(folder, name, path, relative);
+    else if (!S_ISDIR(status.st_mode))
+        passOver(path, QStringLiteral("不是普通文件"));
+}
+
+void InputGathering::passOver(const QByteArray &path, const QString &reason)
+{
+    m_problems.passedOver.append({path, reason});
+}
+
+bool InputGathering::isOutputFolder(const FolderListing &folder) const
+{
+    return m_intoOutputFolder && folder.device() == m_outputDevice && folder.inode() == m_outputInode;
 }

@@ -5,8 +5,12 @@
 #include "errors/FileFailure.h"
 
 #include <QByteArray>
-#include <QIODevice>
 #include <QList>
+
+#include <sys/types.h>
+
+class FolderListing;
+class ResultNaming;
 
 // A file or folder to convert, as named on the command line or listed in a file.
 struct Input
@@ -17,32 +21,38 @@ struct Input
     bool keepsPath = false;
 };
 
-struct GatheredInputs
+// What gathering met besides the files to convert.
+struct GatheringProblems
 {
-    QList<Job> jobs;
-    QList<FileFailure> unreadable;   // folders that cannot be listed
-    QList<InputProblem> unplaceable; // inputs whose path cannot be kept below the output folder
-    QList<InputProblem> passedOver;  // inputs that are no one's to convert
+    QList<FileFailure> unreadable;  // folders that cannot be listed or entered
+    QList<InputProblem> refused;    // inputs that cannot be taken as given (a path with "..", or a NUL byte)
+    QList<InputProblem> passedOver; // files in folders that are no one's to convert, and why
 };
 
-// Turns the inputs into the files to convert. A named file is taken as it is (the conversion says when it is
-// no picture); in a folder only JPEG and bitmap files count, told by content, in name order. Hidden entries,
-// links to folders, the results of an earlier run and the output folder are passed over; so is anything a
-// killed run may have left, wherever it is named.
+// Turns the inputs into the files to convert, handing each to `naming`. A named file is taken as it is (the
+// conversion says when it is no picture); in a folder, every file is looked into, its kind told by content, in
+// name order, and a folder below it is entered relative to it, so that no depth is too deep. Hidden entries,
+// links to folders and the output folder are not looked into; files that are no picture, pictures of a format
+// not read, and links that lead nowhere are passed over, each with its reason.
 class InputGathering
 {
 public:
-    InputGathering(bool recursive, const QByteArray &outputFolder);
+    InputGathering(bool recursive, const QByteArray &outputFolder, ResultNaming &naming);
 
-    GatheredInputs gather(const QList<Input> &inputs) const;
-
-    // The paths listed in `device`, one a line or separated by NUL characters; empty entries are dropped.
-    static QList<QByteArray> readList(QIODevice &device, bool nulSeparated);
+    void gather(const Input &input);
+    GatheringProblems &problems() { return m_problems; }
 
 private:
-    void gatherFolder(const QByteArray &folder, const QByteArray &relative, GatheredInputs &into) const;
+    void gatherFolder(const FolderListing &folder, const QByteArray &path, const QByteArray &relative);
+    void gatherFile(int folder, const QByteArray &name, const QByteArray &path, const QByteArray &relative);
+    void gatherLink(int folder, const QByteArray &name, const QByteArray &path, const QByteArray &relative);
+    void passOver(const QByteArray &path, const QString &reason);
+    bool isOutputFolder(const FolderListing &folder) const;
 
-    bool m_recursive;
-    bool m_intoOutputFolder;
-    QByteArray m_outputFolder; // resolved, or empty
+    const bool m_recursive;
+    const bool m_intoOutputFolder;
+    dev_t m_outputDevice = 0;
+    ino_t m_outputInode = 0;
+    ResultNaming &m_naming;
+    GatheringProblems m_problems;
 };

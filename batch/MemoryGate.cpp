@@ -7,8 +7,9 @@ namespace {
 constexpr std::chrono::milliseconds StopCheck(100);
 } // namespace
 
-MemoryGate::MemoryGate(qint64 budget, const std::atomic<bool> &stopping)
+MemoryGate::MemoryGate(qint64 budget, bool limitedByUser, const std::atomic<bool> &stopping)
     : m_budget(budget)
+    , m_limitedByUser(limitedByUser)
     , m_stopping(stopping)
 {
 }

@@ -12,15 +12,18 @@
 class MemoryGate
 {
 public:
-    MemoryGate(qint64 budget, const std::atomic<bool> &stopping);
+    // `limitedByUser`: the budget is the user's (--memory), below what the machine allows.
+    MemoryGate(qint64 budget, bool limitedByUser, const std::atomic<bool> &stopping);
 
     // Waits for `bytes` of the budget; false when the run is stopping meanwhile.
     bool acquire(qint64 bytes);
     void release(qint64 bytes);
     qint64 budget() const { return m_budget; }
+    bool limitedByUser() const { return m_limitedByUser; }
 
 private:
     const qint64 m_budget;
+    const bool m_limitedByUser;
     const std::atomic<bool> &m_stopping;
     std::mutex m_lock;
     std::condition_variable m_freed;

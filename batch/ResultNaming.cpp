@@ -1,12 +1,13 @@
 #include "ResultNaming.h"
 
 #include "FilePaths.h"
-#include "SourceFolders.h"
 
 #include <QCryptographicHash>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+
+#include <algorithm>
 
 namespace {
 
@@ -25,7 +26,14 @@ QByteArray hashOf(const QByteArray &text)
     return QCryptographicHash::hash(text, QCryptographicHash::Sha1);
 }
 
+quint64 digestOf(const QByteArray &key)
+{
+    return quint64(qHash(key, 0));
+}
+
 } // namespace
+
+const QString ResultNaming::TargetIsSource = QStringLiteral("输出文件就是输入文件, 不能覆盖");
 
 ResultNaming::ResultNaming(const QByteArray &outputFolder, PictureFormat format, Slice slice)
     : m_outputFolder(outputFolder)
@@ -34,20 +42,34 @@ ResultNaming::ResultNaming(const QByteArray &outputFolder, PictureFormat format,
 {
 }
 
-void ResultNaming::name(QList<Job> &jobs, QList<InputProblem> &passedOver) const
+void ResultNaming::add(Job job)
 {
-    SourceFolders folders;
-    dropRepeats(jobs);
-    jobs = inputsOfTheSlice(jobs, passedOver, folders);
-    giveTargets(jobs, folders);
+    if (inSlice(job)) {
+        m_jobs.append(std::move(job));
+        return;
+    }
+    // Only a file named as a result is ever looked up here, so only the names such a file can have are kept.
+    for (const Naming naming : Namings)
+        m_elsewhere.push_back(digestOf(targetKey(job, naming)));
 }
 
-// A file named twice (itself and within its folder, say) is converted once.
-void ResultNaming::dropRepeats(QList<Job> &jobs)
+QList<Job> ResultNaming::finish(QList<InputProblem> &passedOver)
+{
+    std::sort(m_elsewhere.begin(), m_elsewhere.end());
+    dropRepeats();
+    passOverResults(passedOver);
+    giveTargets();
+    return std::exchange(m_jobs, {});
+}
+
+// A file named twice (itself and within its folder, or spelled two ways) is converted once.
+void ResultNaming::dropRepeats()
 {
     QSet<QByteArray> inputs;
-    jobs.removeIf([&inputs](const Job &job) {
-        const QByteArray source = FilePaths::entryIdentity(job.source);
+    m_jobs.removeIf([this, &inputs](const Job &job) {
+        QByteArray source = FilePaths::entryOf(job.source);
+        if (source.isEmpty())
+            source = sourceKey(job);
         if (inputs.contains(source))
             return true;
         inputs.insert(source);
@@ -55,60 +77,73 @@ void ResultNaming::dropRepeats(QList<Job> &jobs)
     });
 }
 
-// The jobs of the slice, less those for a result of an earlier run named again (by a glob, say), which is no
-// input of its own but its source's output: one that another input, in whatever slice, would write, or one
-// whose source stands beside it.
-QList<Job> ResultNaming::inputsOfTheSlice(const QList<Job> &jobs, QList<InputProblem> &passedOver,
-                                          SourceFolders &folders) const
+// A file named as a result is no input of its own but its source's output, known as such when another input of
+// the run, in whatever share, would write it, or when its source stands beside it. A colour photo that only
+// happens to be so named is converted.
+void ResultNaming::passOverResults(QList<InputProblem> &passedOver)
 {
-    QHash<QByteArray, qsizetype> resultOwners;
-    for (qsizetype i = 0; i < jobs.size(); ++i) {
-        for (const Naming naming : {Naming::Plain, Naming::ByFileName, Naming::ByPath})
-            resultOwners.insert(FilePaths::entryIdentity(targetOf(jobs[i], naming)), i);
+    QHash<QByteArray, qsizetype> owners;
+    for (qsizetype i = 0; i < m_jobs.size(); ++i) {
+        for (const Naming naming : Namings)
+            owners.insert(targetKey(m_jobs[i], naming), i);
     }
     QList<Job> inputs;
-    for (qsizetype i = 0; i < jobs.size(); ++i) {
-        const std::optional<QByteArray> source = sourceStemOf(FilePaths::fileName(jobs[i].source));
-        if (resultOwners.value(FilePaths::entryIdentity(jobs[i].source), i) != i
-            || (source && folders.picturesNamed(FilePaths::folder(jobs[i].source), *source) > 0))
-            passedOver.append({jobs[i].source, QStringLiteral("是另一个输入的输出")});
-        else if (inSlice(jobs[i]))
-            inputs.append(jobs[i]);
+    for (qsizetype i = 0; i < m_jobs.size(); ++i) {
+        const Job &job = m_jobs[i];
+        const std::optional<QByteArray> stem = sourceStemOf(FilePaths::fileName(job.source));
+        if (!stem) {
+            inputs.append(job);
+            continue;
+        }
+        const QByteArray key = sourceKey(job);
+        const QByteArray folder = FilePaths::folder(job.source);
+        if (owners.value(key, i) != i || std::binary_search(m_elsewhere.begin(), m_elsewhere.end(), digestOf(key))
+            || m_folders.picturesNamed(folder, *stem, m_foldings.of(folder)) > 0)
+            passedOver.append({job.source, QStringLiteral("是另一个输入的输出")});
+        else
+            inputs.append(job);
     }
-    return inputs;
+    m_jobs = inputs;
 }
 
 // Each job takes the first of its names that no other would take too: the plain one; one told apart by its file
 // name where a namesake stands beside it (a.jpg beside a.bmp, whether the run is given both or not); one told
 // apart by its path where the file names meet as well (IMG_0001.jpg of two folders named into one output
 // folder). A job whose target is still taken is refused.
-void ResultNaming::giveTargets(QList<Job> &jobs, SourceFolders &folders) const
+void ResultNaming::giveTargets()
 {
-    QList<Naming> namings(jobs.size(), Naming::Plain);
+    QList<Naming> namings(m_jobs.size(), Naming::Plain);
     for (const Naming next : {Naming::ByFileName, Naming::ByPath}) {
         QHash<QByteArray, int> uses;
-        for (qsizetype i = 0; i < jobs.size(); ++i)
-            ++uses[FilePaths::entryIdentity(targetOf(jobs[i], namings[i]))];
-        for (qsizetype i = 0; i < jobs.size(); ++i) {
-            const QByteArray fileName = FilePaths::fileName(jobs[i].source);
-            const bool namesake =
-                namings[i] == Naming::Plain
-                && folders.picturesNamed(FilePaths::folder(jobs[i].source), FilePaths::stem(fileName)) > 1;
-            if (namesake || uses.value(FilePaths::entryIdentity(targetOf(jobs[i], namings[i]))) > 1)
+        for (qsizetype i = 0; i < m_jobs.size(); ++i)
+            ++uses[targetKey(m_jobs[i], namings[i])];
+        for (qsizetype i = 0; i < m_jobs.size(); ++i) {
+            const bool namesake = namings[i] == Naming::Plain && hasNamesake(m_jobs[i]);
+            if (namesake || uses.value(targetKey(m_jobs[i], namings[i])) > 1)
                 namings[i] = next;
         }
     }
     QSet<QByteArray> targets;
-    for (qsizetype i = 0; i < jobs.size(); ++i) {
-        Job &job = jobs[i];
+    for (qsizetype i = 0; i < m_jobs.size(); ++i) {
+        Job &job = m_jobs[i];
         job.target = targetOf(job, namings[i]);
-        const QByteArray target = FilePaths::entryIdentity(job.target);
-        if (target == FilePaths::entryIdentity(job.source))
-            job.refusal = QStringLiteral("输出文件就是输入文件, 不能覆盖");
+        const QByteArray target = targetKey(job, namings[i]);
+        if (target == sourceKey(job))
+            job.refusal = TargetIsSource;
         else if (targets.contains(target))
             job.refusal = QStringLiteral("输出文件与另一个文件的输出重名: ") + FilePaths::shown(job.target);
         targets.insert(target);
     }
+}
+
+// Whether another picture beside the job's source has its name up to the last dot, as the file system its
+// result goes to compares names.
+bool ResultNaming::hasNamesake(const Job &job)
+{
+    const QByteArray fileName = FilePaths::fileName(job.source);
+    return m_folders.picturesNamed(FilePaths::folder(job.source), FilePaths::stem(fileName),
+                                   m_foldings.of(targetFolder(job)))
+           > 1;
 }
 
 bool ResultNaming::isResultName(const QByteArray &fileName)
@@ -145,11 +180,26 @@ QByteArray ResultNaming::targetOf(const Job &job, Naming naming) const
     return FilePaths::join(targetFolder(job), name + '.' + pictureFormatName(m_format).toLatin1());
 }
 
+QByteArray ResultNaming::targetKey(const Job &job, Naming naming)
+{
+    return m_foldings.of(targetFolder(job)).key(FilePaths::entryIdentity(targetOf(job, naming)));
+}
+
+QByteArray ResultNaming::sourceKey(const Job &job)
+{
+    return m_foldings.of(FilePaths::folder(job.source)).key(FilePaths::entryIdentity(job.source));
+}
+
+// The shares are cut by the plain result name below the output folder (or beside the source), as the strictest
+// file system compares names: inputs whose results could meet anywhere fall into one share, and are told apart
+// there as in a single run; and a share holds the same inputs wherever its results go.
 bool ResultNaming::inSlice(const Job &job) const
 {
     if (m_slice.count == 1)
         return true;
-    const QByteArray hash = hashOf(spelledPath(targetOf(job, Naming::Plain)));
+    const QByteArray folder = m_outputFolder.isEmpty() ? FilePaths::folder(job.source) : job.relativeFolder;
+    const QByteArray name = FilePaths::join(folder, FilePaths::fileName(targetOf(job, Naming::Plain)));
+    const QByteArray hash = hashOf(NameFolding::strictestKey(spelledPath(name)));
     quint64 number = 0;
     for (int i = 0; i < 8; ++i)
         number = number << 8 | uchar(hash[i]);

@@ -3,18 +3,26 @@
 #include "FilePaths.h"
 #include "ResultNaming.h"
 
+#include "pixels/files/FolderListing.h"
 #include "pixels/files/PictureReader.h"
 
-#include <dirent.h>
+namespace {
 
-int SourceFolders::picturesNamed(const QByteArray &folder, const QByteArray &stem)
+QByteArray foldingMark(const NameFolding &folding)
 {
-    const QByteArray key = folder + '\0' + stem;
+    return QByteArray(1, char('0' + int(folding.ignoresCase) + 2 * int(folding.dropsTrailingDots)));
+}
+
+} // namespace
+
+int SourceFolders::picturesNamed(const QByteArray &folder, const QByteArray &stem, const NameFolding &folding)
+{
+    const QByteArray key = folder + '\0' + foldingMark(folding) + folding.key(stem);
     const auto counted = m_counted.constFind(key);
     if (counted != m_counted.constEnd())
         return *counted;
     int pictures = 0;
-    for (const QByteArray &name : namesByStem(folder).value(stem)) {
+    for (const QByteArray &name : listed(folder, folding).namesByStem.value(folding.key(stem))) {
         if (looksLikePicture(FilePaths::join(folder, name)))
             ++pictures;
     }
@@ -22,19 +30,18 @@ int SourceFolders::picturesNamed(const QByteArray &folder, const QByteArray &ste
     return pictures;
 }
 
-const QHash<QByteArray, QList<QByteArray>> &SourceFolders::namesByStem(const QByteArray &folder)
+const SourceFolders::Listed &SourceFolders::listed(const QByteArray &folder, const NameFolding &folding)
 {
-    auto known = m_folders.find(folder);
+    const QByteArray key = folder + '\0' + foldingMark(folding);
+    auto known = m_folders.find(key);
     if (known != m_folders.end())
         return *known;
-    QHash<QByteArray, QList<QByteArray>> stems;
-    if (DIR *entries = ::opendir(folder.constData())) {
-        while (const dirent *entry = ::readdir(entries)) {
-            const QByteArray name(entry->d_name);
-            if (!name.startsWith('.') && !ResultNaming::isResultName(name))
-                stems[FilePaths::stem(name)].append(name);
+    Listed listed{folder, {}};
+    if (const PictureResult<FolderListing> listing = FolderListing::open(folder)) {
+        for (const FolderEntry &entry : listing.value().entries()) {
+            if (!isHiddenName(entry.name) && !ResultNaming::isResultName(entry.name))
+                listed.namesByStem[folding.key(FilePaths::stem(entry.name))].append(entry.name);
         }
-        ::closedir(entries);
     }
-    return *m_folders.insert(folder, stems);
+    return *m_folders.insert(key, listed);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NameFolding.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -11,12 +13,18 @@
 class SourceFolders
 {
 public:
-    // How many pictures in `folder` (not hidden, not results) have the name `stem` up to their last dot.
-    int picturesNamed(const QByteArray &folder, const QByteArray &stem);
+    // How many pictures in `folder` (not hidden, not results) have the name `stem` up to their last dot, the
+    // names compared as `folding` says.
+    int picturesNamed(const QByteArray &folder, const QByteArray &stem, const NameFolding &folding);
 
 private:
-    const QHash<QByteArray, QList<QByteArray>> &namesByStem(const QByteArray &folder);
+    struct Listed
+    {
+        QByteArray folder;
+        QHash<QByteArray, QList<QByteArray>> namesByStem; // by the stem's key
+    };
+    const Listed &listed(const QByteArray &folder, const NameFolding &folding);
 
-    QHash<QByteArray, QHash<QByteArray, QList<QByteArray>>> m_folders;
-    QHash<QByteArray, int> m_counted; // by folder and stem
+    QHash<QByteArray, Listed> m_folders; // by folder and folding
+    QHash<QByteArray, int> m_counted;    // by folder, folding and stem
 };

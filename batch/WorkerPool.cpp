@@ -2,13 +2,13 @@
 
 #include "MemoryGate.h"
 #include "Reporter.h"
+#include "ResultNaming.h"
 #include "SaveBehind.h"
 
 #include "FilePaths.h"
 
 #include <cerrno>
 #include <chrono>
-#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -78,12 +78,19 @@ void WorkerPool::convert(const Job &job)
         m_reporter.skipped(job.source, OutputExists);
         return;
     }
+    // However the names were reckoned, the file the system would replace is never the source.
+    if (m_overwrite && sameFile(job.source, job.target)) {
+        m_reporter.failed(job.source, FileStep::Save, ResultNaming::TargetIsSource);
+        return;
+    }
     // The headers first: a picture that could never fit is refused before any wait, the others wait for their
     // share of the memory before they are decoded.
     GreySource source(job.source);
     const ConversionResult inspected = source.inspect(m_gate.budget());
     if (!inspected.ok()) {
-        m_reporter.failed(job.source, *inspected.failure);
+        FileFailure failure = *inspected.failure;
+        failure.overUserMemoryLimit = m_gate.limitedByUser();
+        m_reporter.failed(job.source, failure);
         return;
     }
     const QByteArray folder = FilePaths::folder(job.target);
@@ -107,16 +114,24 @@ void WorkerPool::convert(const Job &job)
 
 void WorkerPool::saved(const Job &job, const ConversionResult &result)
 {
-    if (result.ok())
+    if (result.ok()) {
         m_reporter.converted(result.pixels);
-    else if (result.targetTaken())
+    } else if (result.targetTaken()) {
         m_reporter.skipped(job.source, OutputExists);
-    else
-        m_reporter.failed(job.source, *result.failure);
+    } else {
+        FileFailure failure = *result.failure;
+        failure.targetKept = outputStands(job);
+        m_reporter.failed(job.source, failure);
+    }
 }
 
-bool WorkerPool::outputStands(const Job &job) const
+bool WorkerPool::outputStands(const Job &job)
 {
-    struct stat status = {};
-    return ::lstat(job.target.constData(), &status) == 0;
+    return !FilePaths::entryOf(job.target).isEmpty();
+}
+
+bool WorkerPool::sameFile(const QByteArray &source, const QByteArray &target)
+{
+    const QByteArray entry = FilePaths::entryOf(target);
+    return !entry.isEmpty() && entry == FilePaths::entryOf(source);
 }

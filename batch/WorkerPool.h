@@ -30,7 +30,8 @@ private:
     void workerDone();
     void convert(const Job &job);
     void saved(const Job &job, const ConversionResult &result);
-    bool outputStands(const Job &job) const;
+    static bool outputStands(const Job &job);
+    static bool sameFile(const QByteArray &source, const QByteArray &target);
 
     const QList<Job> &m_jobs;
     const PictureFormat m_format;

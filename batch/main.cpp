@@ -3,6 +3,7 @@
 #include "Conversion.h"
 #include "FilePaths.h"
 #include "InputGathering.h"
+#include "InputList.h"
 #include "MemoryGate.h"
 #include "Options.h"
 #include "Reporter.h"
@@ -14,12 +15,15 @@
 #include "pixels/files/WholeFile.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QSet>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <optional>
 #include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -56,25 +60,44 @@ void dropToolkitMessages(QtMsgType, const QMessageLogContext &, const QString &)
 {
 }
 
-// The inputs named on the command line and in the list file; false, with `problem` set, when the list cannot be
-// read.
-bool collectInputs(const Options &options, QList<Input> &inputs, QString &problem)
+// Descriptors 0 to 2 that the parent left closed (cron, some service managers) are opened on /dev/null, as
+// careful daemons do: else the first files the run opens would take their numbers, and messages meant for
+// standard error would land in a result. Whether standard input was closed.
+bool openClosedStandardStreams()
+{
+    bool inputClosed = false;
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // The lowest free number, which is this one: those below it are open by now.
+        if (::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY) != fd)
+            std::abort();
+        inputClosed = inputClosed || fd == STDIN_FILENO;
+    }
+    return inputClosed;
+}
+
+// A walk holds a folder open for each level it is down: as many as the system lets a process have.
+void allowMostOpenFiles()
+{
+    struct rlimit limit = {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+// Gathers the inputs named on the command line, then those in the list (if any, opened), one at a time; why
+// the list could not be read to its end, when it could not.
+std::optional<QString> gatherInputs(const Options &options, InputList *list, InputGathering &gathering)
 {
     for (const QByteArray &named : options.inputs)
-        inputs.append({named, options.relative});
-    if (options.filesFrom.isEmpty())
-        return true;
-    QFile list;
-    const bool opened = options.filesFrom == "-" ? list.open(stdin, QIODevice::ReadOnly)
-                                                 : list.open(::fopen(options.filesFrom.constData(), "rb"),
-                                                             QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-    if (!opened) {
-        problem = QStringLiteral("无法读取列表文件“%1”").arg(FilePaths::shown(options.filesFrom));
-        return false;
-    }
-    for (const QByteArray &listed : InputGathering::readList(list, options.nulSeparated))
-        inputs.append({listed, true});
-    return true;
+        gathering.gather({named, options.relative});
+    if (list == nullptr)
+        return std::nullopt;
+    while (const std::optional<InputList::Entry> entry = list->next())
+        gathering.gather({entry->path, true});
+    return list->failure();
 }
 
 // The processors this process may run on (taskset, a container's share), not all the machine has.
@@ -113,6 +136,8 @@ void removeLeftovers(const QList<Job> &jobs)
 
 int main(int argc, char *argv[])
 {
+    const bool standardInputClosed = openClosedStandardStreams();
+    allowMostOpenFiles();
     useDefaultResolution();
     const QList<QByteArray> arguments = argumentsOf(argc, argv);
     QCoreApplication app(argc, argv);
@@ -127,36 +152,43 @@ int main(int argc, char *argv[])
     if (options.version)
         return printed(QStringLiteral("kelvo-gray " KELVO_VERSION "\n"));
 
-    QList<Input> inputs;
-    QString problem;
-    if (!collectInputs(options, inputs, problem))
-        return usageError(problem);
+    std::optional<InputList> list;
+    if (!options.filesFrom.isEmpty()) {
+        list.emplace(options.filesFrom, options.nulSeparated, standardInputClosed);
+        if (const std::optional<QString> unreadable = list->open())
+            return usageError(*unreadable);
+    }
     if (!options.outputFolder.isEmpty() && !FilePaths::makeFolders(options.outputFolder)) {
         print(stderr,
               QStringLiteral("kelvo-gray: 无法创建输出文件夹“%1”: %2\n")
                   .arg(FilePaths::shown(options.outputFolder), reasonOf(folderFailure(errno, options.outputFolder))));
         return SomeFailed;
     }
+    ResultNaming naming(options.outputFolder, options.format, options.slice);
+    InputGathering gathering(options.recursive, options.outputFolder, naming);
+    if (const std::optional<QString> unreadable = gatherInputs(options, list ? &*list : nullptr, gathering))
+        return usageError(*unreadable);
 
     const StopSignals stopSignals;
     Reporter reporter(stderr, ::isatty(STDERR_FILENO) == 1, options.quiet, options.verbose);
-    GatheredInputs gathered = InputGathering(options.recursive, options.outputFolder).gather(inputs);
-    for (const FileFailure &unreadable : gathered.unreadable)
+    GatheringProblems &problems = gathering.problems();
+    for (const FileFailure &unreadable : problems.unreadable)
         reporter.failed(unreadable.path, unreadable);
-    for (const InputProblem &unplaceable : gathered.unplaceable)
-        reporter.failed(unplaceable.path, FileStep::Load, unplaceable.reason);
-    ResultNaming(options.outputFolder, options.format, options.slice).name(gathered.jobs, gathered.passedOver);
-    for (const InputProblem &passed : gathered.passedOver)
+    for (const InputProblem &refused : problems.refused)
+        reporter.failed(refused.path, FileStep::Load, refused.reason);
+    const QList<Job> jobs = naming.finish(problems.passedOver);
+    for (const InputProblem &passed : problems.passedOver)
         reporter.skipped(passed.path, passed.reason);
-    reporter.setTotal(gathered.jobs.size() + gathered.passedOver.size());
-    removeLeftovers(gathered.jobs);
+    reporter.setTotal(jobs.size() + problems.passedOver.size());
+    removeLeftovers(jobs);
 
     const qint64 budget = surfaceMemoryBudget();
-    MemoryGate gate(options.memory > 0 ? qMin(options.memory, budget) : budget, stopSignals.stopping());
-    WorkerPool pool(gathered.jobs, options.format, options.overwrite, gate, reporter, stopSignals.stopping());
-    const int jobs = options.jobs > 0 ? options.jobs : usableProcessors();
-    reporter.detail(QStringLiteral("同时处理 %1 个文件").arg(jobs));
-    pool.run(jobs);
+    const bool limitedByUser = options.memory > 0 && options.memory < budget;
+    MemoryGate gate(limitedByUser ? options.memory : budget, limitedByUser, stopSignals.stopping());
+    WorkerPool pool(jobs, options.format, options.overwrite, gate, reporter, stopSignals.stopping());
+    const int threads = options.jobs > 0 ? options.jobs : usableProcessors();
+    reporter.detail(QStringLiteral("同时处理 %1 个文件").arg(threads));
+    pool.run(threads);
 
     const bool interrupted = stopSignals.stopping();
     const bool allConverted = reporter.finish(interrupted);

@@ -6,10 +6,12 @@ int errorNumberOf(PictureError kind)
 {
     switch (kind) {
     case PictureError::FileNotFound: return ErrorNumber::FileNotFound;
-    case PictureError::PermissionDenied: return ErrorNumber::PermissionDenied;
+    case PictureError::PermissionDenied:
+    case PictureError::ReadOnlyDisk: return ErrorNumber::PermissionDenied;
     case PictureError::FileAccess:
     case PictureError::NameTooLong:
     case PictureError::PathBlocked:
+    case PictureError::NameRefused:
     case PictureError::TargetExists: return ErrorNumber::PathFileAccess;
     case PictureError::NotAPicture:
     case PictureError::NoPicture:

@@ -10,8 +10,8 @@ PictureError systemErrorKind(int error)
     switch (error) {
     case ENOENT: return PictureError::FileNotFound;
     case EACCES:
-    case EPERM:
-    case EROFS: return PictureError::PermissionDenied;
+    case EPERM: return PictureError::PermissionDenied;
+    case EROFS: return PictureError::ReadOnlyDisk;
     case ENOSPC:
     case EDQUOT:
     case EFBIG: return PictureError::DiskFull;

@@ -22,6 +22,8 @@ enum class PictureError {
     NameTooLong,       // a file name or a path longer than the system takes
     TargetExists,      // the name to be written is taken, and was to be kept
     PathBlocked,       // a file stands where the path needs a folder
+    ReadOnlyDisk,      // the file system is mounted read-only
+    NameRefused,       // the file system takes no file of this name (a FAT stick refuses ':' and '?', say)
 };
 
 struct PictureFailure

@@ -57,6 +57,11 @@ int openPiecewise(const QByteArray &path, int flags, mode_t mode)
 
 int openPath(const QByteArray &path, int flags, mode_t mode)
 {
+    // The system reads a path up to its first NUL byte: such a path would name another file than this one.
+    if (path.contains('\0')) {
+        errno = EINVAL;
+        return -1;
+    }
     const int fd = ::open(path.constData(), flags, mode);
     if (fd >= 0 || errno != ENAMETOOLONG)
         return fd;

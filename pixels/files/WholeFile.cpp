@@ -1,12 +1,12 @@
 #include "WholeFile.h"
 
+#include "FolderListing.h"
 #include "PathOpening.h"
 
 #include <QRandomGenerator>
 
 #include <cerrno>
 #include <climits>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -90,6 +90,9 @@ PictureResult<WholeFile> WholeFile::create(const QByteArray &path)
     const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
     if (file.m_name.isEmpty())
         return file.failure(EISDIR);
+    // The system reads a name up to its first NUL byte: such a path would name another file than this one.
+    if (path.contains('\0'))
+        return file.failure(EINVAL);
     if (file.m_name.size() > NAME_MAX)
         return file.failure(ENAMETOOLONG);
     file.m_folder = openPath(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -212,36 +215,39 @@ PictureResult<> WholeFile::linkAsHidden()
 
 PictureFailure WholeFile::failure(int error) const
 {
-    return failureAt(error == EEXIST ? PictureError::TargetExists : systemErrorKind(error), m_path);
+    // A file system that takes no such name says EINVAL: the name is all that the calls here can be refused.
+    const PictureError kind = error == EEXIST   ? PictureError::TargetExists
+                              : error == EINVAL ? PictureError::NameRefused
+                                                : systemErrorKind(error);
+    return failureAt(kind, m_path);
 }
 
 void WholeFile::removeLeftovers(const QByteArray &folder)
 {
-    const int folderFd = openPath(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0)
+    const PictureResult<FolderListing> listing = FolderListing::open(folder);
+    if (!listing)
         return;
-    DIR *entries = ::fdopendir(folderFd);
-    if (entries == nullptr) {
-        ::close(folderFd);
-        return;
-    }
-    while (const dirent *entry = ::readdir(entries)) {
-        const QByteArray name(entry->d_name);
-        if (!isTemporaryName(name))
+    const int folderFd = listing.value().descriptor();
+    for (const FolderEntry &entry : listing.value().entries()) {
+        if (entry.type != FolderEntry::Type::File || !isTemporaryName(entry.name))
             continue;
-        const int fd = ::openat(folderFd, entry->d_name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const int fd = ::openat(folderFd, entry.name.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             continue;
         // A writer holds its file locked until the file has its own name: one that can be locked is left over.
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && nameIsFile(folderFd, name, fd))
-            ::unlinkat(folderFd, entry->d_name, 0);
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && nameIsFile(folderFd, entry.name, fd))
+            ::unlinkat(folderFd, entry.name.constData(), 0);
         ::close(fd);
     }
-    ::closedir(entries);
 }
 
 bool WholeFile::isTemporaryName(const QByteArray &fileName)
 {
     return fileName.size() == qsizetype(sizeof HiddenPrefix - 1) + HiddenLetters + qsizetype(sizeof HiddenSuffix - 1)
            && fileName.startsWith(HiddenPrefix) && fileName.endsWith(HiddenSuffix);
+}
+
+QByteArray WholeFile::newTemporaryName()
+{
+    return randomHiddenName();
 }

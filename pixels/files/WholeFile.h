@@ -46,6 +46,8 @@ public:
     static void removeLeftovers(const QByteArray &folder);
     // Whether `fileName` is a hidden name that a writer of this kind gives its file while writing it.
     static bool isTemporaryName(const QByteArray &fileName);
+    // A new name of that pattern, for another file that must be taken away should its maker be killed.
+    static QByteArray newTemporaryName();
 
 private:
     WholeFile() = default;
