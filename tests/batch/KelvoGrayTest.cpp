@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -174,6 +175,19 @@ TEST_F(KelvoGray, OutputFolderKeepsTheLayout)
     EXPECT_EQ(QImage(path(QStringLiteral("listed/in/deep/deeper/z-黑白.png"))).format(), QImage::Format_Grayscale8);
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("listed/in/x-黑白.png"))));
 
+    // A list of NUL-separated paths read as lines is one entry holding NUL bytes, which names no file: refused
+    // whole, never cut short at its first NUL into a source's own name.
+    const QByteArray source = bytesOf(QStringLiteral("in/x.jpg"));
+    const Outcome unseparated =
+        run({QStringLiteral("--overwrite"), QStringLiteral("--files-from=-")}, QByteArray("in/x.jpg\0", 9));
+    EXPECT_EQ(unseparated.status, 1);
+    EXPECT_TRUE(unseparated.errors.contains(QStringLiteral("-0"))) << unseparated.errors.toStdString();
+    EXPECT_EQ(bytesOf(QStringLiteral("in/x.jpg")), source);
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("in/x-黑白.bmp"))));
+    // A list saved by an editor that marks UTF-8 begins with the mark, which is no part of the first path.
+    EXPECT_EQ(run({QStringLiteral("--files-from=-")}, "\xEF\xBB\xBFin/x.jpg\r\n").status, 0);
+    EXPECT_TRUE(QFile::remove(path(QStringLiteral("in/x-黑白.bmp"))));
+
     const QByteArray absolute = QFile::encodeName(path(QStringLiteral("in/deep/deeper/z.jpg")));
     const Outcome lines =
         run({QStringLiteral("--files-from"), QStringLiteral("-"), QStringLiteral("-o"), QStringLiteral("lines")},
@@ -214,6 +228,20 @@ TEST_F(KelvoGray, EveryInputGetsAnOutputOfItsOwnOnEveryRun)
     for (const QString &name : outputs(QStringLiteral("one")))
         EXPECT_EQ(bytesOf(QStringLiteral("one/") + name), bytesOf(QStringLiteral("two/") + name)) << name.toStdString();
 
+    // Shares of one run give what the run gives, though the two names meet only when taken together; and a
+    // second run that spells the same files otherwise finds them done.
+    for (const QString &share : {QStringLiteral("0/2"), QStringLiteral("1/2")})
+        EXPECT_EQ(run({QStringLiteral("--slice"), share, QStringLiteral("-o"), QStringLiteral("shares"), inputs[0],
+                       inputs[1]})
+                      .status,
+                  0);
+    EXPECT_EQ(run({QStringLiteral("-o"), QStringLiteral("single"), inputs[0], inputs[1]}).status, 0);
+    EXPECT_EQ(outputs(QStringLiteral("shares")).size(), 2);
+    EXPECT_EQ(outputs(QStringLiteral("shares")), outputs(QStringLiteral("single")));
+    const Outcome respelled = run({QStringLiteral("-o"), QStringLiteral("single"), QStringLiteral("./a//IMG_0001.jpg"),
+                                   QStringLiteral("b/./IMG_0001.jpg")});
+    EXPECT_TRUE(respelled.errors.contains(QStringLiteral("转换 0 个, 跳过 2 个"))) << respelled.errors.toStdString();
+
     // Told apart the same way however the files are spelled: by a folder, then by a glob of absolute paths.
     writePicture(QStringLiteral("pair/x.jpg"));
     writeFile(QStringLiteral("pair/x.bmp"), PictureCorpus::bmp24Of(PictureCorpus::bandedImage(9, 7)));
@@ -238,6 +266,14 @@ TEST_F(KelvoGray, EveryInputGetsAnOutputOfItsOwnOnEveryRun)
     EXPECT_EQ(QDir(path(QStringLiteral("glob"))).entryList(QDir::Files),
               QStringList({QStringLiteral("x-黑白.bmp"), QStringLiteral("x.jpg")}));
     EXPECT_EQ(bytesOf(glob[1]), firstResult);
+
+    // The file the system would replace is never a source, whatever name it goes by.
+    ASSERT_TRUE(QFile::remove(path(glob[1])));
+    ASSERT_EQ(::link(QFile::encodeName(path(glob[0])).constData(), QFile::encodeName(path(glob[1])).constData()), 0);
+    const Outcome linked = run({QStringLiteral("--overwrite"), glob[0]});
+    EXPECT_EQ(linked.status, 1);
+    EXPECT_TRUE(linked.errors.contains(QStringLiteral("输出文件就是输入文件"))) << linked.errors.toStdString();
+    EXPECT_EQ(bytesOf(glob[1]), bytesOf(glob[0]));
 }
 
 // A name is the bytes the system gives, whatever their encoding, from the folder, the arguments and a list
@@ -282,6 +318,22 @@ TEST_F(KelvoGray, UsageErrorsEndWithStatusTwoAndWriteNothing)
         EXPECT_EQ(usage.status, 2);
         EXPECT_TRUE(usage.errors.contains(QStringLiteral("kelvo-gray --help")));
     }
+    // A list that cannot be read is no empty list: a mistyped one must not mark the work done.
+    QDir().mkpath(path(QStringLiteral("文件夹")));
+    for (const QString &list : {QStringLiteral("missing.txt"), QStringLiteral("文件夹")}) {
+        const Outcome unreadable = run({QStringLiteral("--files-from"), list});
+        EXPECT_EQ(unreadable.status, 2) << list.toStdString();
+        EXPECT_TRUE(unreadable.errors.contains(QStringLiteral("无法读取列表文件“%1”: ").arg(list)))
+            << unreadable.errors.toStdString();
+    }
+    QProcess closedInput;
+    closedInput.setWorkingDirectory(path({}));
+    closedInput.start(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"), QStringLiteral("exec \"$0\" --files-from - <&-"), QStringLiteral(KELVO_GRAY_PROGRAM)});
+    ASSERT_TRUE(closedInput.waitForFinished(20000));
+    EXPECT_EQ(closedInput.exitCode(), 2) << closedInput.readAllStandardError().toStdString();
+    QDir(path(QStringLiteral("文件夹"))).removeRecursively();
     EXPECT_EQ(files(), QStringList(QStringLiteral("a.jpg")));
     EXPECT_EQ(run({QStringLiteral("--help")}).status, 0);
 
@@ -296,6 +348,144 @@ TEST_F(KelvoGray, UsageErrorsEndWithStatusTwoAndWriteNothing)
     const Outcome tooLong = run({QStringLiteral("-o"), QString(300, QLatin1Char('n')), QStringLiteral("a.jpg")});
     EXPECT_EQ(tooLong.status, 1);
     EXPECT_TRUE(tooLong.errors.endsWith(QStringLiteral("”: 文件名太长\n"))) << tooLong.errors.toStdString();
+}
+
+// A folder is walked folder by folder, each entered relative to the one above it, so that a tree deeper than
+// any path the system takes at once is walked whole, beside its sources and into an output folder alike. What
+// is no picture is passed over, and listed with -v: a file of another kind, a stale or looping link. A colour
+// photo that is only named as a result is converted; a result whose source stands beside it is not.
+TEST_F(KelvoGray, AFolderIsWalkedToAnyDepthAndWhatIsNoPictureIsPassedOver)
+{
+    const QByteArray level(40, 'd');
+    constexpr int Levels = 120; // 120 × 41 bytes: past the 4096 that a path may have
+    // The folder `Levels` down from `top`, entered a level at a time (made where `make` is set).
+    const auto bottomOf = [&level](const QString &top, bool make) {
+        int folder = ::open(QFile::encodeName(top).constData(), O_PATH | O_DIRECTORY);
+        for (int depth = 0; depth < Levels && folder >= 0; ++depth) {
+            if (make)
+                ::mkdirat(folder, level.constData(), 0755);
+            const int inner = ::openat(folder, level.constData(), O_PATH | O_DIRECTORY);
+            ::close(folder);
+            folder = inner;
+        }
+        return folder;
+    };
+    const QByteArray picture = PictureCorpus::jpegOf(PictureCorpus::bandedImage(8, 6));
+    writeFile(QStringLiteral("deep/top.jpg"), picture);
+    const int bottom = bottomOf(path(QStringLiteral("deep")), true);
+    ASSERT_GE(bottom, 0);
+    const int file = ::openat(bottom, "bottom.jpg", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::write(file, picture.constData(), size_t(picture.size())), picture.size());
+    ::close(file);
+    EXPECT_EQ(run({QStringLiteral("-r"), QStringLiteral("deep")}).status, 0);
+    const Outcome into =
+        run({QStringLiteral("-r"), QStringLiteral("-o"), QStringLiteral("out"), QStringLiteral("deep")});
+    EXPECT_TRUE(into.errors.contains(QStringLiteral("转换 2 个, 跳过 2 个, 失败 0 个"))) << into.errors.toStdString();
+    struct stat status = {};
+    EXPECT_EQ(::fstatat(bottom, "bottom-黑白.bmp", &status, 0), 0);
+    ::close(bottom);
+    const int outBottom = bottomOf(path(QStringLiteral("out")), false);
+    EXPECT_EQ(::fstatat(outBottom, "bottom-黑白.bmp", &status, 0), 0);
+    ::close(outBottom);
+    // Too deep for the temporary folder's own clearing up.
+    QProcess::execute(QStringLiteral("rm"),
+                      {QStringLiteral("-rf"), path(QStringLiteral("deep")), path(QStringLiteral("out"))});
+
+    writePicture(QStringLiteral("walk/b.jpg"));
+    writePicture(QStringLiteral("walk/夜景-黑白.jpg"));
+    writeFile(QStringLiteral("walk/notes.txt"), "not a picture");
+    ASSERT_TRUE(QFile::link(QStringLiteral("nowhere.jpg"), path(QStringLiteral("walk/stale.jpg"))));
+    ASSERT_TRUE(QFile::link(QStringLiteral("loop.jpg"), path(QStringLiteral("walk/loop.jpg"))));
+    const Outcome walked = run({QStringLiteral("-v"), QStringLiteral("walk")});
+    EXPECT_EQ(walked.status, 0) << walked.errors.toStdString();
+    for (const QString &line : {QStringLiteral("walk/notes.txt: 已跳过: 不是图片\n"),
+                                QStringLiteral("walk/stale.jpg: 已跳过: 链接的目标不存在\n"),
+                                QStringLiteral("walk/loop.jpg: 已跳过: 链接指向自己, 成环\n")})
+        EXPECT_TRUE(walked.errors.contains(line)) << walked.errors.toStdString();
+    EXPECT_TRUE(walked.errors.contains(QStringLiteral("转换 2 个, 跳过 3 个"))) << walked.errors.toStdString();
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("walk/夜景-黑白-黑白.bmp"))));
+    const Outcome again = run({QStringLiteral("-v"), QStringLiteral("walk")});
+    EXPECT_TRUE(again.errors.contains(QStringLiteral("walk/b-黑白.bmp: 已跳过: 是另一个输入的输出\n")))
+        << again.errors.toStdString();
+    // Named, a stale link is a file that cannot be had.
+    EXPECT_EQ(run({QStringLiteral("walk/stale.jpg")}).status, 1);
+}
+
+// Names that meet on the disk the results go to are told apart there as anywhere else: on a FAT stick, which
+// ignores case, drops a name's trailing dots and has neither links nor unnamed files, two sources whose results
+// differ only so get names of their own, on every run; a name the stick refuses is refused in those words.
+TEST_F(KelvoGray, NamesThatMeetOnTheTargetDiskAreToldApart)
+{
+    QDir().mkpath(path(QStringLiteral("backing")));
+    QDir().mkpath(path(QStringLiteral("stick")));
+    QProcess fat;
+    fat.start(QStringLiteral("/usr/bin/python3"),
+              {QStringLiteral(KELVO_FAT_FOLDER), path(QStringLiteral("backing")), path(QStringLiteral("stick"))});
+    const QString mounts = QStringLiteral("/proc/self/mounts");
+    const auto mounted = [&] {
+        QFile table(mounts);
+        return table.open(QIODevice::ReadOnly)
+               && table.readAll().contains(QFile::encodeName(path(QStringLiteral("stick"))));
+    };
+    for (int wait = 0; wait < 100 && !mounted() && fat.state() != QProcess::NotRunning; ++wait)
+        QThread::msleep(50);
+    if (!mounted())
+        GTEST_SKIP() << "no FUSE here: " << fat.readAllStandardError().toStdString();
+    const auto unmount = qScopeGuard([&] {
+        QProcess::execute(QStringLiteral("umount"), {path(QStringLiteral("stick"))});
+        fat.waitForFinished(5000);
+    });
+
+    for (const QString &name : {QStringLiteral("in/A.jpg"), QStringLiteral("in/a.jpg"), QStringLiteral("x/IMG.jpg"),
+                                QStringLiteral("y/img.jpg"), QStringLiteral("tree/2019/p.jpg"),
+                                QStringLiteral("tree/2019./p.jpg"), QStringLiteral("odd/a:b.jpg")})
+        writePicture(name);
+    const QStringList named = {QStringLiteral("in/A.jpg"), QStringLiteral("in/a.jpg"), QStringLiteral("x/IMG.jpg"),
+                               QStringLiteral("y/img.jpg")};
+    const QStringList intoStick = {QStringLiteral("-o"), QStringLiteral("stick/out")};
+    EXPECT_EQ(run(intoStick + named).status, 0);
+    EXPECT_EQ(QDir(path(QStringLiteral("backing/out"))).entryList(QDir::Files).size(), 4);
+    const Outcome again = run(intoStick + named);
+    EXPECT_TRUE(again.errors.contains(QStringLiteral("转换 0 个, 跳过 4 个, 失败 0 个"))) << again.errors.toStdString();
+    // One of a pair alone still takes its own name, which its first run wrote.
+    EXPECT_TRUE(run(intoStick + QStringList{named[1]}).errors.contains(QStringLiteral("转换 0 个, 跳过 1 个")));
+    EXPECT_EQ(run(QStringList{QStringLiteral("--overwrite")} + intoStick + named).status, 0);
+    EXPECT_EQ(QDir(path(QStringLiteral("backing/out"))).entryList(QDir::Files).size(), 4);
+
+    EXPECT_EQ(
+        run({QStringLiteral("-r"), QStringLiteral("-o"), QStringLiteral("stick/tree"), QStringLiteral("tree")}).status,
+        0);
+    EXPECT_EQ(QDir(path(QStringLiteral("backing/tree/2019"))).entryList(QDir::Files).size(), 2);
+
+    const Outcome refused = run({QStringLiteral("-o"), QStringLiteral("stick/odd"), QStringLiteral("odd/a:b.jpg")});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.errors.contains(QStringLiteral("保存失败: 路径/文件访问错误: 文件系统不接受这个文件名")))
+        << refused.errors.toStdString();
+}
+
+// Started with its standard streams closed (by cron, say), the command writes its messages nowhere rather than
+// into the first files it opens: every result is the bytes an ordinary run writes.
+TEST_F(KelvoGray, ClosedStandardStreamsNeverReachAResult)
+{
+    QStringList inputs;
+    for (int i = 0; i < 6; ++i) {
+        writePicture(QStringLiteral("closed/%1.jpg").arg(i));
+        writeFile(QStringLiteral("closed/%1-broken.jpg").arg(i),
+                  PictureCorpus::jpegOf(PictureCorpus::bandedImage(8, 8)).left(200));
+        inputs << QStringLiteral("%1-broken.jpg").arg(i) << QStringLiteral("%1.jpg").arg(i);
+    }
+    writePicture(QStringLiteral("open.jpg"));
+    ASSERT_EQ(run({QStringLiteral("open.jpg")}).status, 0);
+    QProcess closed;
+    closed.setWorkingDirectory(path(QStringLiteral("closed")));
+    closed.start(QStringLiteral("/bin/sh"),
+                 QStringList{QStringLiteral("-c"), QStringLiteral("exec \"$0\" -j 1 \"$@\" <&- >&- 2>&-"),
+                             QStringLiteral(KELVO_GRAY_PROGRAM)}
+                     + inputs);
+    ASSERT_TRUE(closed.waitForFinished(20000));
+    EXPECT_EQ(closed.exitCode(), 1);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(bytesOf(QStringLiteral("closed/%1-黑白.bmp").arg(i)), bytesOf(QStringLiteral("open-黑白.bmp"))) << i;
 }
 
 // An output whose name runs past the system's limit is refused with that reason, not a wrong one.
@@ -330,9 +520,19 @@ TEST_F(KelvoGray, ASaveThatCannotCommitIsAFailureAndLeavesNothing)
     writeFile(QStringLiteral("a-黑白.bmp"), "earlier");
     const Outcome inPlace = runFailing("create", {QStringLiteral("--overwrite"), QStringLiteral("a.jpg")});
     EXPECT_EQ(inPlace.status, 1);
-    EXPECT_TRUE(inPlace.errors.contains(QStringLiteral("a.jpg: 保存失败: 没有权限: 文件夹中不能新建文件")))
+    EXPECT_TRUE(inPlace.errors.contains(
+        QStringLiteral("a.jpg: 保存失败: 没有权限: 文件夹中不能新建文件, 已有的文件保持原样\n")))
         << inPlace.errors.toStdString();
     EXPECT_EQ(bytesOf(QStringLiteral("a-黑白.bmp")), "earlier");
+    // Each refusal in its own words: no file stood there to keep, a disk mounted read-only, a full one.
+    for (const auto &[failing, words] : {std::pair{"create", QStringLiteral("没有权限: 文件夹中不能新建文件\n")},
+                                         std::pair{"readonly", QStringLiteral("没有权限: 文件系统是只读的\n")},
+                                         std::pair{"full", QStringLiteral("磁盘已满\n")}}) {
+        const Outcome refused = runFailing(failing, {QStringLiteral("b.jpg")});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_TRUE(refused.errors.contains(QStringLiteral("b.jpg: 保存失败: ") + words))
+            << refused.errors.toStdString();
+    }
 
     // Where the file system has no unnamed files, a hidden one stands in, and goes.
     EXPECT_EQ(runFailing("unnamed", {QStringLiteral("b.jpg")}).status, 0);
@@ -396,6 +596,11 @@ TEST_F(KelvoGray, AFailedPictureGivesItsMemoryBack)
     EXPECT_EQ(outcome.status, 1);
     EXPECT_TRUE(outcome.errors.contains(QStringLiteral("转换 3 个, 跳过 0 个, 失败 3 个")))
         << outcome.errors.toStdString();
+    // A budget below what one picture needs says so, rather than that the machine ran out.
+    const Outcome tooSmall = run({QStringLiteral("--memory=1K"), QStringLiteral("-o"), QStringLiteral("small"),
+                                  QStringLiteral("in/0-good.jpg")});
+    EXPECT_TRUE(tooSmall.errors.contains(QStringLiteral("加载失败: 内存溢出: 图片所需的内存超过 --memory 给的限制")))
+        << tooSmall.errors.toStdString();
 }
 
 // The default number of files at once is that of the processors this process may run on.

@@ -6,6 +6,8 @@
 //   create  opening with O_CREAT or O_TMPFILE fails with EACCES: the folder takes no new file (though its
 //           files may be written)
 //   unnamed opening with O_TMPFILE fails with EOPNOTSUPP: the file system has no unnamed files
+//   readonly opening with O_CREAT or O_TMPFILE fails with EROFS: the file system is mounted read-only
+//   full    write, pwrite and writev to a regular file fail with ENOSPC: the disk is full
 //   hang    once one file has taken a name that is not hidden (rename, renameat, renameat2, linkat), every
 //           later naming waits for ever: the disk stopped answering, a run caught half way for a test to kill
 // Without it, every call is the C library's.
@@ -17,6 +19,8 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
@@ -82,6 +86,8 @@ int openRefusal(int flags)
 {
     if (creates(flags) && failing("create"))
         return EACCES;
+    if (creates(flags) && failing("readonly"))
+        return EROFS;
     if (unnamed(flags) && failing("unnamed"))
         return EOPNOTSUPP;
     return 0;
@@ -106,9 +112,33 @@ int openInFolder(const char *call, int folder, const char *path, int flags, mode
     return real<int (*)(int, const char *, int, ...)>(call)(folder, path, flags, mode);
 }
 
+// Whether a write to `fd` is to fail because the disk is full: a regular file's, not a pipe's or a terminal's.
+bool diskFull(int fd)
+{
+    struct stat status = {};
+    return failing("full") && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+
 } // namespace
 
 extern "C" {
+
+ssize_t write(int fd, const void *data, size_t bytes)
+{
+    return diskFull(fd) ? refused(ENOSPC) : real<ssize_t (*)(int, const void *, size_t)>("write")(fd, data, bytes);
+}
+
+ssize_t pwrite(int fd, const void *data, size_t bytes, off_t offset)
+{
+    using Call = ssize_t (*)(int, const void *, size_t, off_t);
+    return diskFull(fd) ? refused(ENOSPC) : real<Call>("pwrite")(fd, data, bytes, offset);
+}
+
+ssize_t writev(int fd, const struct iovec *parts, int count)
+{
+    using Call = ssize_t (*)(int, const struct iovec *, int);
+    return diskFull(fd) ? refused(ENOSPC) : real<Call>("writev")(fd, parts, count);
+}
 
 int fsync(int fd)
 {
@@ -177,5 +207,6 @@ int openat(int folder, const char *path, int flags, ...)
 // The large-file names are the same calls on a 64-bit system.
 int open64(const char *path, int flags, ...) __attribute__((alias("open")));
 int openat64(int folder, const char *path, int flags, ...) __attribute__((alias("openat")));
+ssize_t pwrite64(int fd, const void *data, size_t bytes, off_t offset) __attribute__((alias("pwrite")));
 
 } // extern "C"
