@@ -2,12 +2,12 @@
 
 #include "FilePaths.h"
 
+#include "errors/FileFailure.h"
+
 #include "pixels/files/PathOpening.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -15,9 +15,12 @@ namespace {
 constexpr qsizetype ReadBytes = qsizetype(1) << 16;
 const QByteArray ByteOrderMark("\xEF\xBB\xBF");
 
-QString systemWords(int error)
+// Why the list cannot be read, in the words a failed file gets.
+QString reasonFor(int error, const QByteArray &path)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    if (error == EISDIR)
+        return QStringLiteral("这是一个文件夹");
+    return reasonOf(FileFailure{FileStep::Load, failureAt(systemErrorKind(error), path), path});
 }
 
 } // namespace
@@ -48,12 +51,7 @@ std::optional<QString> InputList::open()
         return refusal(QStringLiteral("标准输入已关闭"));
     m_fd = m_path == "-" ? STDIN_FILENO : openPath(m_path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (m_fd < 0)
-        return refusal(systemWords(errno));
-    struct stat status = {};
-    if (::fstat(m_fd, &status) != 0)
-        return refusal(systemWords(errno));
-    if (S_ISDIR(status.st_mode))
-        return refusal(systemWords(EISDIR));
+        return refusal(reasonFor(errno, m_path));
     return std::nullopt;
 }
 
@@ -69,7 +67,7 @@ bool InputList::fill()
     while (got < 0 && errno == EINTR);
     m_buffer.resize(had + qMax<ssize_t>(got, 0));
     if (got < 0)
-        m_failure = refusal(systemWords(errno));
+        m_failure = refusal(reasonFor(errno, m_path));
     return got > 0;
 }
 
