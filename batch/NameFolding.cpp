@@ -8,24 +8,35 @@
 
 #include <QString>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-QByteArray foldedCase(const QByteArray &component)
+bool isAscii(QByteArrayView bytes)
 {
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+}
+
+QByteArray foldedCase(QByteArrayView component)
+{
+    if (isAscii(component))
+        return component.toByteArray().toLower();
     const QString text = QString::fromUtf8(component);
     // Bytes that are no text cannot be folded as text: their letters of ASCII fold all the same.
     if (text.contains(QChar::ReplacementCharacter))
-        return component.toLower();
+        return component.toByteArray().toLower();
     return text.toCaseFolded().toUtf8();
 }
 
-QByteArray withoutTrailingDots(QByteArray component)
+QByteArrayView withoutTrailingDots(QByteArrayView component)
 {
-    while (component.size() > 1 && (component.endsWith('.') || component.endsWith(' ')) && component != "..")
+    if (component == "..")
+        return component;
+    while (component.size() > 1 && (component.endsWith('.') || component.endsWith(' ')))
         component.chop(1);
     return component;
 }
@@ -89,14 +100,21 @@ QByteArray NameFolding::key(const QByteArray &path) const
 {
     if (!ignoresCase && !dropsTrailingDots)
         return path;
-    QList<QByteArray> components = path.split('/');
-    for (QByteArray &component : components) {
+    QByteArray key;
+    key.reserve(path.size());
+    for (qsizetype start = 0; start <= path.size();) {
+        qsizetype end = path.indexOf('/', start);
+        if (end < 0)
+            end = path.size();
+        QByteArrayView component = QByteArrayView(path).sliced(start, end - start);
         if (dropsTrailingDots)
             component = withoutTrailingDots(component);
-        if (ignoresCase)
-            component = foldedCase(component);
+        key += ignoresCase ? foldedCase(component) : component.toByteArray();
+        if (end < path.size())
+            key += '/';
+        start = end + 1;
     }
-    return components.join('/');
+    return key;
 }
 
 QByteArray NameFolding::strictestKey(const QByteArray &path)

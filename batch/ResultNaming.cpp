@@ -48,9 +48,9 @@ void ResultNaming::add(Job job)
         m_jobs.append(std::move(job));
         return;
     }
-    // Only a file named as a result is ever looked up here, so only the names such a file can have are kept.
-    for (const Naming naming : Namings)
-        m_elsewhere.push_back(digestOf(targetKey(job, naming)));
+    // Only a file named as a result is ever looked up here, by the folder and the name its source has up to the
+    // last dot: that much of every name the job may write is kept, digested.
+    m_elsewhere.push_back(digestOf(resultStemKey(targetFolder(job), FilePaths::stem(FilePaths::fileName(job.source)))));
 }
 
 QList<Job> ResultNaming::finish(QList<InputProblem> &passedOver)
@@ -95,15 +95,24 @@ void ResultNaming::passOverResults(QList<InputProblem> &passedOver)
             inputs.append(job);
             continue;
         }
-        const QByteArray key = sourceKey(job);
         const QByteArray folder = FilePaths::folder(job.source);
-        if (owners.value(key, i) != i || std::binary_search(m_elsewhere.begin(), m_elsewhere.end(), digestOf(key))
+        if (owners.value(sourceKey(job), i) != i || writtenElsewhere(job, folder, *stem)
             || m_folders.picturesNamed(folder, *stem, m_foldings.of(folder)) > 0)
             passedOver.append({job.source, QStringLiteral("是另一个输入的输出")});
         else
             inputs.append(job);
     }
     m_jobs = inputs;
+}
+
+// Whether a job of another share writes results named as `job`'s source is, in its folder, from a source named
+// `stem` up to the last dot.
+bool ResultNaming::writtenElsewhere(const Job &job, const QByteArray &folder, const QByteArray &stem)
+{
+    const QByteArray extension =
+        FilePaths::fileName(job.source).mid(FilePaths::stem(FilePaths::fileName(job.source)).size() + 1);
+    return extension.toLower() == pictureFormatName(m_format).toLatin1()
+           && std::binary_search(m_elsewhere.begin(), m_elsewhere.end(), digestOf(resultStemKey(folder, stem)));
 }
 
 // Each job takes the first of its names that no other would take too: the plain one; one told apart by its file
@@ -183,6 +192,11 @@ QByteArray ResultNaming::targetOf(const Job &job, Naming naming) const
 QByteArray ResultNaming::targetKey(const Job &job, Naming naming)
 {
     return m_foldings.of(targetFolder(job)).key(FilePaths::entryIdentity(targetOf(job, naming)));
+}
+
+QByteArray ResultNaming::resultStemKey(const QByteArray &folder, const QByteArray &stem)
+{
+    return m_foldings.of(folder).key(FilePaths::entryIdentity(FilePaths::join(folder, stem)));
 }
 
 QByteArray ResultNaming::sourceKey(const Job &job)

@@ -55,6 +55,9 @@ private:
     // The forms under which the file system a target or source goes to knows it.
     QByteArray targetKey(const Job &job, Naming naming);
     QByteArray sourceKey(const Job &job);
+    // The form of a result's folder and its source's name up to the last dot, which every naming keeps.
+    QByteArray resultStemKey(const QByteArray &folder, const QByteArray &stem);
+    bool writtenElsewhere(const Job &job, const QByteArray &folder, const QByteArray &stem);
     bool hasNamesake(const Job &job);
     bool inSlice(const Job &job) const;
 
@@ -62,7 +65,7 @@ private:
     PictureFormat m_format;
     Slice m_slice;
     QList<Job> m_jobs;               // the share's own
-    std::deque<quint64> m_elsewhere; // digests of the keys of every name the other shares' jobs may write
+    std::deque<quint64> m_elsewhere; // the other shares' jobs: digests of their results' folders and stems
     SourceFolders m_folders;
     NameFoldings m_foldings;
 };
