@@ -53,6 +53,18 @@ files=$(cd 相册 && find . -type f | sort | tr '\n' ' ')
 expected='./坏.jpg ./旧照片/合影-黑白.bmp ./旧照片/合影.jpg ./海边-黑白.bmp ./海边.jpg ./说明.txt '
 [ "$files" = "$expected" ] || fail "the folder holds $files, expected $expected"
 
+# find -print0's list read as lines (-0 forgotten) names no file: refused, and never cut short at its NUL into
+# the source's own name; started with its standard streams closed, the run writes its messages nowhere.
+source_sum=$(sha1sum <相册/海边.jpg)
+printf '%s\0' 相册/海边.jpg | "$PROGRAM" --overwrite --files-from - 2>nul.txt
+status=$?
+[ "$status" -eq 1 ] || fail "a NUL-separated list read as lines ended with status $status: $(cat nul.txt)"
+grep -q -- '-0' nul.txt || fail "no hint to read the list with -0: $(cat nul.txt)"
+[ "$(sha1sum <相册/海边.jpg)" = "$source_sum" ] || fail "a NUL-separated list read as lines wrote over its source"
+mkdir -p 关闭 && cp 相册/海边.jpg 相册/坏.jpg 关闭/
+"$PROGRAM" 关闭 <&- >&- 2>&-
+"$PICTURES" check-grey 关闭/海边.jpg 关闭/海边-黑白.bmp || fail "a run with its streams closed spoilt a result"
+
 # Every result in 批量/ is the whole grey of its source, and nothing else is there but the sources.
 check_batch() {
   local source
