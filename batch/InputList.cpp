@@ -71,7 +71,7 @@ bool InputList::fill()
     return got > 0;
 }
 
-std::optional<InputList::Entry> InputList::next()
+std::optional<QByteArray> InputList::next()
 {
     while (!m_failure) {
         qsizetype end = m_buffer.indexOf(m_separator, m_at);
@@ -95,7 +95,7 @@ std::optional<InputList::Entry> InputList::next()
         if (m_separator == '\n' && path.endsWith('\r'))
             path.chop(1);
         if (!path.isEmpty())
-            return Entry{path, path.contains('\0')};
+            return path;
     }
     return std::nullopt;
 }

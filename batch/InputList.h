@@ -7,8 +7,8 @@
 
 // A list of inputs (--files-from), read an entry at a time so that a list of millions takes no more memory than
 // its longest entry: one path a line, or separated by NUL characters. A line ending in CR LF loses the CR, a
-// UTF-8 byte-order mark before the first entry is dropped, empty entries are skipped. A path holds no NUL byte:
-// a line that does (a list made with find -print0, read without -0) is refused as a whole.
+// UTF-8 byte-order mark before the first entry is dropped, empty entries are skipped. A line may hold NUL bytes
+// (a list made with find -print0, read without -0): it comes whole, for the gathering to refuse.
 class InputList
 {
 public:
@@ -21,13 +21,8 @@ public:
     // Opens the list; why it cannot be read, in the user's words, when it cannot.
     std::optional<QString> open();
 
-    struct Entry
-    {
-        QByteArray path;
-        bool holdsNul = false; // refused: the line holds a NUL byte
-    };
     // The next entry; none at the end of the list or when reading fails (see failure()).
-    std::optional<Entry> next();
+    std::optional<QByteArray> next();
     // Why reading stopped before the end of the list; none when it ended.
     std::optional<QString> failure() const { return m_failure; }
 

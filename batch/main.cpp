@@ -95,8 +95,8 @@ std::optional<QString> gatherInputs(const Options &options, InputList *list, Inp
         gathering.gather({named, options.relative});
     if (list == nullptr)
         return std::nullopt;
-    while (const std::optional<InputList::Entry> entry = list->next())
-        gathering.gather({entry->path, true});
+    while (const std::optional<QByteArray> entry = list->next())
+        gathering.gather({*entry, true});
     return list->failure();
 }
 

@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QList>
 
+#include <sys/types.h>
+
 struct FolderEntry
 {
     enum class Type {

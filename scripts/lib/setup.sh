@@ -14,13 +14,15 @@ KELVO_PACKAGES=(
 # What only the tests need on top: a real X server, a window manager, input and screenshots, the accessibility
 # bus that the end-to-end test reads the status line from, the validators of the desktop entry and the
 # software-centre listing, the fuzzers, what checks the package (Debian's checker, the hardening check in
-# devscripts, man), and GNU parallel to share out kelvo-gray's work.
+# devscripts, man), GNU parallel to share out kelvo-gray's work, and FUSE from Python for a folder with a FAT
+# stick's name rules.
 KELVO_TEST_PACKAGES=(
   xvfb openbox xdotool wmctrl x11-utils x11-apps imagemagick
   dbus at-spi2-core python3-pyatspi
   desktop-file-utils appstream
   clang libclang-rt-14-dev
   dpkg-dev file lintian devscripts man-db parallel
+  python3-fusepy
 )
 # What scripts/lint needs on top: the formatter and the static checker.
 KELVO_LINT_PACKAGES=(clang-format clang-tidy)
