@@ -275,6 +275,9 @@ TEST_F(KelvoGray, UsageErrorsEndWithStatusTwoAndWriteNothing)
           QStringList({QStringLiteral("-j"), QStringLiteral("0"), QStringLiteral("a.jpg")}),
           QStringList({QStringLiteral("-f"), QStringLiteral("gif"), QStringLiteral("a.jpg")}),
           QStringList({QStringLiteral("--memory=12X"), QStringLiteral("a.jpg")}),
+          QStringList({QStringLiteral("--memory=1GK"), QStringLiteral("a.jpg")}),
+          QStringList({QStringLiteral("--quality=0"), QStringLiteral("a.jpg")}),
+          QStringList({QStringLiteral("--strip=yes"), QStringLiteral("a.jpg")}),
           QStringList({QStringLiteral("--slice=3/3"), QStringLiteral("a.jpg")}),
           QStringList({QStringLiteral("a.jpg"), QStringLiteral("-o")})}) {
         SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
@@ -284,6 +287,16 @@ TEST_F(KelvoGray, UsageErrorsEndWithStatusTwoAndWriteNothing)
     }
     EXPECT_EQ(files(), QStringList(QStringLiteral("a.jpg")));
     EXPECT_EQ(run({QStringLiteral("--help")}).status, 0);
+
+    // A format's name in any case, and JPEG's other name, are the format.
+    for (const QString &format : {QStringLiteral("PNG"), QStringLiteral("JPG"), QStringLiteral("jpeg")}) {
+        const Outcome named = run({QStringLiteral("-qf"), format, QStringLiteral("a.jpg")});
+        EXPECT_EQ(named.status, 0) << named.errors.toStdString();
+    }
+    EXPECT_EQ(files(),
+              QStringList({QStringLiteral("a-黑白.jpg"), QStringLiteral("a-黑白.png"), QStringLiteral("a.jpg")}));
+    QFile::remove(path(QStringLiteral("a-黑白.jpg")));
+    QFile::remove(path(QStringLiteral("a-黑白.png")));
 
     // A help nobody could be given, and an output folder that cannot be made, are failures of the run.
     QProcess full;
