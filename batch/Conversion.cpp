@@ -1,10 +1,18 @@
 #include "Conversion.h"
 
+#include "pixels/files/FileBytes.h"
+#include "pixels/files/PathOpening.h"
 #include "pixels/grey/Decolorize.h"
+#include "pixels/jpeg/JpegLuminance.h"
+#include "pixels/jpeg/JpegQuality.h"
 #include "pixels/memory/MemoryBudget.h"
 
+#include <QFile>
+
 #include <cerrno>
+#include <fcntl.h>
 #include <map>
+#include <unistd.h>
 
 namespace {
 
@@ -20,6 +28,32 @@ PictureError folderErrorKind(int error)
     return error == ENOTDIR || error == EEXIST ? PictureError::PathBlocked : systemErrorKind(error);
 }
 
+// The whole file at `path`, by the system's bytes of its name; empty when it cannot be read.
+QByteArray bytesOfFile(const QByteArray &path)
+{
+    const int fd = openPath(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return {};
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
+    return readEntireFile(file).value_or(QByteArray());
+}
+
+WholeFile::AtTakenName atTakenName(const ResultSettings &settings)
+{
+    return settings.replace ? WholeFile::AtTakenName::Replace : WholeFile::AtTakenName::Keep;
+}
+
+GreyWrite started(PictureResult<WholePictureWrite> write, const QByteArray &target, qint64 pixels)
+{
+    if (!write)
+        return {std::nullopt, target, failed(FileStep::Save, write.failure(), target)};
+    return {std::move(write).value(), target, {std::nullopt, pixels}};
+}
+
 } // namespace
 
 qint64 surfaceMemoryBudget()
@@ -33,7 +67,38 @@ ConversionResult GreySource::inspect(qint64 budget)
     if (!size)
         return failed(FileStep::Load, size.failure(), m_path);
     m_surfaceBytes = ::surfaceBytes(size.value().width(), size.value().height());
+    m_pixels = qint64(size.value().width()) * size.value().height();
     return {};
+}
+
+bool GreySource::readExtras(const ResultSettings &settings)
+{
+    const bool jpegResult = settings.format == PictureFormat::Jpeg;
+    const bool wantsMetadata = !settings.strip && settings.format != PictureFormat::Bitmap;
+    if (jpegResult || wantsMetadata)
+        m_bytes = bytesOfFile(m_path);
+    m_encoding.jpegQuality = settings.jpegQuality > 0
+                                 ? settings.jpegQuality
+                                 : jpegQualityOf(m_bytes).value_or(ResultSettings::DefaultJpegQuality);
+    bool readable = true;
+    if (wantsMetadata)
+        m_encoding.metadata = PictureMetadata::readFrom(m_bytes, &readable);
+    return readable;
+}
+
+std::optional<GreyWrite> GreySource::startLumaSave(const QByteArray &target, const ResultSettings &settings) const
+{
+    if (!settings.keepLuma || settings.format != PictureFormat::Jpeg)
+        return std::nullopt;
+    const std::optional<QByteArray> luminance = jpegLuminanceOf(m_bytes);
+    if (!luminance)
+        return std::nullopt;
+    // The pixels stay as the source stored them, so the orientation tag still says how to turn them.
+    const QByteArray file = m_encoding.metadata.insertedInto(*luminance, PictureMetadata::Orientation::AsCoded);
+    return started(WholePictureWrite::start(
+                       target, atTakenName(settings),
+                       [&file](QIODevice &device) -> PictureResult<bool> { return device.write(file) == file.size(); }),
+                   target, m_pixels);
 }
 
 ConversionResult GreySource::load()
@@ -49,13 +114,11 @@ ConversionResult GreySource::load()
     return {std::nullopt, qint64(m_surface.width()) * m_surface.height()};
 }
 
-GreyWrite startSave(const QImage &surface, const QByteArray &target, PictureFormat format, bool replace)
+GreyWrite startSave(const QImage &surface, const QByteArray &target, const EncodingSettings &encoding,
+                    const ResultSettings &settings)
 {
-    const auto atTakenName = replace ? WholeFile::AtTakenName::Replace : WholeFile::AtTakenName::Keep;
-    PictureResult<PictureWrite> write = startWholePictureWrite(surface, target, format, atTakenName);
-    if (!write)
-        return {std::nullopt, target, failed(FileStep::Save, write.failure(), target)};
-    return {std::move(write).value(), target, {std::nullopt, qint64(surface.width()) * surface.height()}};
+    return started(startWholePictureWrite(surface, target, settings.format, encoding, atTakenName(settings)), target,
+                   qint64(surface.width()) * surface.height());
 }
 
 std::vector<ConversionResult> commitSaves(std::vector<GreyWrite> &saves)

@@ -153,7 +153,8 @@ int main(int argc, char *argv[])
 
     const qint64 budget = surfaceMemoryBudget();
     MemoryGate gate(options.memory > 0 ? qMin(options.memory, budget) : budget, stopSignals.stopping());
-    WorkerPool pool(gathered.jobs, options.format, options.overwrite, gate, reporter, stopSignals.stopping());
+    const ResultSettings settings{options.format, options.quality, options.strip, options.keepLuma, options.overwrite};
+    WorkerPool pool(gathered.jobs, settings, gate, reporter, stopSignals.stopping());
     const int jobs = options.jobs > 0 ? options.jobs : usableProcessors();
     reporter.detail(QStringLiteral("同时处理 %1 个文件").arg(jobs));
     pool.run(jobs);
