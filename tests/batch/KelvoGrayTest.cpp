@@ -119,13 +119,14 @@ protected:
 
     // The metadata of a file, as exiftool reads it: date taken, camera, latitude, orientation, XMP keyword and
     // the thumbnail's length, "-" for each that is not there.
-    QByteArray metadataOf(const QString &name) const
+    std::string metadataOf(const QString &name) const
     {
         return tool(QStringLiteral("exiftool"),
                     {QStringLiteral("-s3"), QStringLiteral("-f"), QStringLiteral("-n"),
                      QStringLiteral("-DateTimeOriginal"), QStringLiteral("-Model"), QStringLiteral("-GPSLatitude"),
                      QStringLiteral("-Orientation"), QStringLiteral("-XMP:Subject"), QStringLiteral("-ThumbnailLength"),
-                     name});
+                     name})
+            .toStdString();
     }
 
     bool rawExists(const QByteArray &name) const
@@ -483,7 +484,7 @@ TEST_F(KelvoGray, AResultKeepsWhatItsSourceHad)
           QStringLiteral("-GPSLatitude=31.25"), QStringLiteral("-GPSLatitudeRef=N"), QStringLiteral("-Orientation#=6"),
           QStringLiteral("-XMP:Subject=灯塔"), QStringLiteral("-ThumbnailImage<=thumb.jpg"),
           QStringLiteral("q75.jpg")});
-    ASSERT_TRUE(metadataOf(QStringLiteral("q75.jpg")).startsWith("2023:05:01 10:11:12\nP1\n31.25\n6\n灯塔\n"));
+    ASSERT_TRUE(metadataOf(QStringLiteral("q75.jpg")).starts_with("2023:05:01 10:11:12\nP1\n31.25\n6\n灯塔\n"));
     for (const QString &format : {QStringLiteral("jpg"), QStringLiteral("png")}) {
         EXPECT_EQ(run({QStringLiteral("-f"), format, QStringLiteral("q75.jpg")}).status, 0);
         EXPECT_EQ(metadataOf(QStringLiteral("q75-黑白.") + format), "2023:05:01 10:11:12\nP1\n31.25\n1\n灯塔\n-\n");
