@@ -3,9 +3,11 @@
 #include "pixels/files/FileBytes.h"
 #include "pixels/files/PathOpening.h"
 #include "pixels/grey/Decolorize.h"
+#include "pixels/grey/DeepGrey.h"
 #include "pixels/jpeg/JpegLuminance.h"
 #include "pixels/jpeg/JpegQuality.h"
 #include "pixels/memory/MemoryBudget.h"
+#include "pixels/png/DeepPng.h"
 
 #include <QFile>
 
@@ -63,22 +65,38 @@ qint64 surfaceMemoryBudget()
 
 ConversionResult GreySource::inspect(qint64 budget)
 {
-    const PictureResult<QSize> size = m_reader.inspect(budget);
+    PictureResult<QSize> size = m_reader.inspect(budget);
+    if (!size && size.failure().kind == PictureError::NotAPicture && m_settings.format == PictureFormat::Png)
+        size = inspectDeep(budget, size.failure());
     if (!size)
         return failed(FileStep::Load, size.failure(), m_path);
-    m_surfaceBytes = ::surfaceBytes(size.value().width(), size.value().height());
     m_pixels = qint64(size.value().width()) * size.value().height();
+    m_surfaceBytes =
+        m_deep ? m_pixels * DeepBytesPerPixel : ::surfaceBytes(size.value().width(), size.value().height());
     return {};
 }
 
-bool GreySource::readExtras(const ResultSettings &settings)
+// A PNG of 16 bits a sample, which the reader leaves aside, is read here, whole, to keep its depth in a PNG.
+PictureResult<QSize> GreySource::inspectDeep(qint64 budget, const PictureFailure &notAPicture)
 {
-    const bool jpegResult = settings.format == PictureFormat::Jpeg;
-    const bool wantsMetadata = !settings.strip && settings.format != PictureFormat::Bitmap;
-    if (jpegResult || wantsMetadata)
+    m_bytes = bytesOfFile(m_path);
+    const std::optional<QSize> size = deepPngSize(m_bytes);
+    if (!size)
+        return notAPicture;
+    if (qint64(size->width()) * size->height() > budget / DeepBytesPerPixel)
+        return failureAt(PictureError::OutOfMemory, m_path);
+    m_deep = true;
+    return *size;
+}
+
+bool GreySource::readExtras()
+{
+    const bool jpegResult = m_settings.format == PictureFormat::Jpeg;
+    const bool wantsMetadata = !m_settings.strip && m_settings.format != PictureFormat::Bitmap;
+    if ((jpegResult || wantsMetadata) && m_bytes.isEmpty())
         m_bytes = bytesOfFile(m_path);
-    m_encoding.jpegQuality = settings.jpegQuality > 0
-                                 ? settings.jpegQuality
+    m_encoding.jpegQuality = m_settings.jpegQuality > 0
+                                 ? m_settings.jpegQuality
                                  : jpegQualityOf(m_bytes).value_or(ResultSettings::DefaultJpegQuality);
     bool readable = true;
     if (wantsMetadata)
@@ -86,9 +104,9 @@ bool GreySource::readExtras(const ResultSettings &settings)
     return readable;
 }
 
-std::optional<GreyWrite> GreySource::startLumaSave(const QByteArray &target, const ResultSettings &settings) const
+std::optional<GreyWrite> GreySource::startLumaSave(const QByteArray &target) const
 {
-    if (!settings.keepLuma || settings.format != PictureFormat::Jpeg)
+    if (!m_settings.keepLuma || m_settings.format != PictureFormat::Jpeg)
         return std::nullopt;
     const std::optional<QByteArray> luminance = jpegLuminanceOf(m_bytes);
     if (!luminance)
@@ -96,13 +114,15 @@ std::optional<GreyWrite> GreySource::startLumaSave(const QByteArray &target, con
     // The pixels stay as the source stored them, so the orientation tag still says how to turn them.
     const QByteArray file = m_encoding.metadata.insertedInto(*luminance, PictureMetadata::Orientation::AsCoded);
     return started(WholePictureWrite::start(
-                       target, atTakenName(settings),
+                       target, atTakenName(m_settings),
                        [&file](QIODevice &device) -> PictureResult<bool> { return device.write(file) == file.size(); }),
                    target, m_pixels);
 }
 
 ConversionResult GreySource::load()
 {
+    if (m_deep)
+        return loadDeep();
     PictureResult<QImage> picture = m_reader.read();
     if (!picture)
         return failed(FileStep::Load, picture.failure(), m_path);
@@ -111,7 +131,19 @@ ConversionResult GreySource::load()
     const PictureResult<> grey = decolorizePicture(m_surface);
     if (!grey)
         return failed(FileStep::Load, grey.failure(), m_path);
-    return {std::nullopt, qint64(m_surface.width()) * m_surface.height()};
+    return {std::nullopt, m_pixels};
+}
+
+ConversionResult GreySource::loadDeep()
+{
+    const PictureResult<QImage> picture = readDeepPng(m_bytes);
+    if (!picture)
+        return failed(FileStep::Load, failureAt(picture.failure().kind, m_path), m_path);
+    PictureResult<QImage> grey = greyPicture16(picture.value());
+    if (!grey)
+        return failed(FileStep::Load, failureAt(grey.failure().kind, m_path), m_path);
+    m_surface = std::move(grey).value();
+    return {std::nullopt, m_pixels};
 }
 
 GreyWrite startSave(const QImage &surface, const QByteArray &target, const EncodingSettings &encoding,

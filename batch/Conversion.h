@@ -54,12 +54,13 @@ struct GreyWrite
 // One source picture on its way to grey, in two steps, so that a worker can wait for its share of the memory
 // between them: inspect() checks the headers and tells the surface's size, load() decodes the picture (its
 // orientation applied) and turns it grey. What its result holds besides, its metadata and quality, comes from
-// the source file as well (readExtras()).
+// the source file as well (readExtras()). A PNG source of 16 bits a sample keeps its depth in a PNG result.
 class GreySource
 {
 public:
-    explicit GreySource(const QByteArray &path)
+    GreySource(const QByteArray &path, const ResultSettings &settings)
         : m_path(path)
+        , m_settings(settings)
         , m_reader(path)
     {
     }
@@ -70,10 +71,10 @@ public:
 
     // Reads what the result takes from the source besides its pixels. False when the source's metadata cannot be
     // read: the picture is converted all the same, without it.
-    bool readExtras(const ResultSettings &settings);
+    bool readExtras();
     // A grey JPEG of the source's coded luminance, without a decode, when the settings ask for one and the source
     // is a JPEG that has it (luminance and colour, not CMYK); none otherwise.
-    std::optional<GreyWrite> startLumaSave(const QByteArray &target, const ResultSettings &settings) const;
+    std::optional<GreyWrite> startLumaSave(const QByteArray &target) const;
 
     ConversionResult load();
     // The grey picture, once loaded, and what the result holds besides; the source gives them up.
@@ -81,10 +82,18 @@ public:
     const EncodingSettings &encoding() const { return m_encoding; }
 
 private:
+    // A 16-bit picture takes its 16-bit colour and its 16-bit grey at once.
+    static constexpr qint64 DeepBytesPerPixel = 8 + 2;
+
+    PictureResult<QSize> inspectDeep(qint64 budget, const PictureFailure &notAPicture);
+    ConversionResult loadDeep();
+
     QByteArray m_path;
+    const ResultSettings &m_settings;
     PictureReader m_reader;
     qint64 m_surfaceBytes = 0;
     qint64 m_pixels = 0;
+    bool m_deep = false; // a PNG of 16 bits a sample, read apart from the reader
     QImage m_surface;
     QByteArray m_bytes; // the source file, when something besides its pixels is read from it
     EncodingSettings m_encoding;

@@ -69,10 +69,10 @@ void WorkerPool::work()
 
 void WorkerPool::convert(const Job &job)
 {
-    GreySource source(job.source);
+    GreySource source(job.source, m_settings);
     if (!prepare(job, source))
         return;
-    if (std::optional<GreyWrite> luma = source.startLumaSave(job.target, m_settings)) {
+    if (std::optional<GreyWrite> luma = source.startLumaSave(job.target)) {
         m_saving->start(job, std::move(*luma));
         return;
     }
@@ -113,7 +113,7 @@ bool WorkerPool::prepare(const Job &job, GreySource &source)
         m_reporter.failed(job.source, folderFailure(errno, folder));
         return false;
     }
-    if (!source.readExtras(m_settings))
+    if (!source.readExtras())
         m_reporter.detail(QStringLiteral("%1: 读不出元数据,结果不带元数据").arg(FilePaths::shown(job.source)));
     return true;
 }

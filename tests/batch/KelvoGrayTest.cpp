@@ -504,6 +504,16 @@ TEST_F(KelvoGray, AResultKeepsWhatItsSourceHad)
         QStringLiteral("djpeg"), {QStringLiteral("-grayscale"), QStringLiteral("-pnm"), QStringLiteral("q75.jpg")});
     EXPECT_EQ(tool(QStringLiteral("djpeg"), {QStringLiteral("-pnm"), QStringLiteral("luma/q75-黑白.jpg")}), luminance);
 
+    // A PNG of 16 bits a sample keeps its depth.
+    QImage deep(5, 3, QImage::Format_RGBX64);
+    deep.fill(QColor::fromRgba64(1000, 50000, 65535));
+    ASSERT_TRUE(deep.save(path(QStringLiteral("deep.png"))));
+    EXPECT_EQ(run({QStringLiteral("-f"), QStringLiteral("png"), QStringLiteral("deep.png")}).status, 0);
+    const QImage deepGrey(path(QStringLiteral("deep-黑白.png")));
+    EXPECT_EQ(deepGrey.format(), QImage::Format_Grayscale16);
+    EXPECT_EQ(reinterpret_cast<const quint16 *>(deepGrey.constScanLine(2))[4],
+              (9798 * 1000 + 19235 * 50000 + 3735 * 65535) >> 15);
+
     // An EXIF block whose first directory lies past its end.
     QByteArray broken = bytesOf(QStringLiteral("q50.jpg"));
     const QByteArray exif("Exif\0\0II*\0\xff\xff\xff\x7f\0\0\0\0", 18);
