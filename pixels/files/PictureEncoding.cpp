@@ -122,7 +122,7 @@ PictureResult<bool> encodePicture(QIODevice &device, const QImage &picture, Pict
     QByteArray encoded;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
-    const PictureResult<bool> pixels = encodePixels(buffer, picture, format, settings.jpegQuality);
+    PictureResult<bool> pixels = encodePixels(buffer, picture, format, settings.jpegQuality);
     if (!pixels || !pixels.value())
         return pixels;
     const QByteArray withMetadata = settings.metadata.insertedInto(encoded, PictureMetadata::Orientation::Upright);

@@ -14,6 +14,7 @@ constexpr qsizetype HeightAt = 20;
 constexpr qsizetype DepthAt = 24;
 constexpr qsizetype HeaderBytes = DepthAt + 1;
 constexpr quint32 LargestSide = quint32(1) << 30;
+constexpr qint64 MebiByte = qint64(1) << 20;
 
 quint32 bigEndian32(QByteArrayView bytes, qsizetype at)
 {
@@ -40,10 +41,13 @@ PictureResult<QImage> readDeepPng(const QByteArray &fileBytes)
     buffer.setData(fileBytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "png");
-    // The picture's memory was weighed against the budget before; Qt's own limit would refuse a large one.
-    reader.setAllocationLimit(0);
     QImage picture;
-    if (!reader.read(&picture))
-        return PictureFailure{PictureError::NotAPicture, {}};
-    return picture;
+    if (reader.read(&picture))
+        return picture;
+    // Qt's reader refuses a picture larger than its limit on memory (256 MiB of pixels by default).
+    const qint64 megabytes = qint64(reader.size().width()) * reader.size().height() * 8 / MebiByte;
+    return PictureFailure{QImageReader::allocationLimit() > 0 && megabytes >= QImageReader::allocationLimit()
+                              ? PictureError::OutOfMemory
+                              : PictureError::NotAPicture,
+                          {}};
 }

@@ -16,5 +16,6 @@
 std::optional<QSize> deepPngSize(QByteArrayView fileBytes);
 
 // The picture of a PNG file of 16 bits a sample, in the 16-bit format Qt gives it (Format_RGBA64, RGBX64 or
-// Grayscale16), at its resolution. NotAPicture when Qt's reader refuses it.
+// Grayscale16), at its resolution. NotAPicture when Qt's reader refuses it, OutOfMemory when it is larger than
+// Qt's reader takes.
 PictureResult<QImage> readDeepPng(const QByteArray &fileBytes);
