@@ -30,8 +30,14 @@ PictureError folderErrorKind(int error)
     return error == ENOTDIR || error == EEXIST ? PictureError::PathBlocked : systemErrorKind(error);
 }
 
-// The whole file at `path`, by the system's bytes of its name; empty when it cannot be read.
-QByteArray bytesOfFile(const QByteArray &path)
+// A bitmap holds no metadata and no quality, and is not read a second time for them.
+constexpr char BitmapSignature[] = "BM";
+// What tells a PNG of 16 bits a sample: its signature and header, up to the bit depth.
+constexpr qint64 PngHeaderBytes = 25;
+
+// The whole file at `path`, by the system's bytes of its name, or its first `count` bytes; empty when it cannot
+// be read.
+QByteArray bytesOfFile(const QByteArray &path, qint64 count = -1)
 {
     const int fd = openPath(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
@@ -41,7 +47,7 @@ QByteArray bytesOfFile(const QByteArray &path)
         ::close(fd);
         return {};
     }
-    return readEntireFile(file).value_or(QByteArray());
+    return count < 0 ? readEntireFile(file).value_or(QByteArray()) : file.read(count);
 }
 
 WholeFile::AtTakenName atTakenName(const ResultSettings &settings)
@@ -79,10 +85,10 @@ ConversionResult GreySource::inspect(qint64 budget)
 // A PNG of 16 bits a sample, which the reader leaves aside, is read here, whole, to keep its depth in a PNG.
 PictureResult<QSize> GreySource::inspectDeep(qint64 budget, const PictureFailure &notAPicture)
 {
-    m_bytes = bytesOfFile(m_path);
-    const std::optional<QSize> size = deepPngSize(m_bytes);
+    const std::optional<QSize> size = deepPngSize(bytesOfFile(m_path, PngHeaderBytes));
     if (!size)
         return notAPicture;
+    m_bytes = bytesOfFile(m_path);
     if (qint64(size->width()) * size->height() > budget / DeepBytesPerPixel)
         return failureAt(PictureError::OutOfMemory, m_path);
     m_deep = true;
@@ -93,14 +99,18 @@ bool GreySource::readExtras()
 {
     const bool jpegResult = m_settings.format == PictureFormat::Jpeg;
     const bool wantsMetadata = !m_settings.strip && m_settings.format != PictureFormat::Bitmap;
-    if ((jpegResult || wantsMetadata) && m_bytes.isEmpty())
+    if ((jpegResult || wantsMetadata) && m_bytes.isEmpty()
+        && !bytesOfFile(m_path, sizeof BitmapSignature - 1).startsWith(BitmapSignature))
         m_bytes = bytesOfFile(m_path);
     m_encoding.jpegQuality = m_settings.jpegQuality > 0
                                  ? m_settings.jpegQuality
                                  : jpegQualityOf(m_bytes).value_or(ResultSettings::DefaultJpegQuality);
     bool readable = true;
-    if (wantsMetadata)
+    if (wantsMetadata && !m_bytes.isEmpty())
         m_encoding.metadata = PictureMetadata::readFrom(m_bytes, &readable);
+    // Only the luminance's copy and a 16-bit picture's decode need the file again.
+    if (!m_deep && !m_settings.keepLuma)
+        m_bytes.clear();
     return readable;
 }
 
