@@ -37,7 +37,9 @@ std::optional<QByteArray> jpegLuminanceOf(const QByteArray &jpeg)
     transform.options = TJXOPT_GRAY | TJXOPT_COPYNONE;
     unsigned char *result = nullptr;
     unsigned long resultSize = 0;
-    const int failed = tjTransform(transformer.get(), source, sourceSize, 1, &result, &resultSize, &transform, 0);
+    // A damaged stream is left to the decoder, which reports it, rather than copied as far as it goes.
+    const int failed =
+        tjTransform(transformer.get(), source, sourceSize, 1, &result, &resultSize, &transform, TJFLAG_STOPONWARNING);
     const std::unique_ptr<unsigned char, BufferDeleter> owned(result);
     if (failed != 0 || !result)
         return std::nullopt;
