@@ -106,8 +106,11 @@ bool GreySource::readExtras()
                                  ? m_settings.jpegQuality
                                  : jpegQualityOf(m_bytes).value_or(ResultSettings::DefaultJpegQuality);
     bool readable = true;
-    if (wantsMetadata && !m_bytes.isEmpty())
-        m_encoding.metadata = PictureMetadata::readFrom(m_bytes, &readable);
+    if (wantsMetadata && !m_bytes.isEmpty()) {
+        const PictureResult<PictureMetadata> metadata = PictureMetadata::readFrom(m_bytes);
+        readable = metadata.ok();
+        m_encoding.metadata = readable ? metadata.value() : PictureMetadata();
+    }
     // Only the luminance's copy and a 16-bit picture's decode need the file again.
     if (!m_deep && !m_settings.keepLuma)
         m_bytes.clear();

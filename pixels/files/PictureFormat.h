@@ -10,7 +10,7 @@
 
 enum class PictureFormat {
     Bitmap, // a Windows bitmap of 24 bits a pixel
-    Jpeg,   // quality 95; a picture whose pixels are all grey is stored with one grey component
+    Jpeg,   // lossy, at a quality; a picture whose pixels are all grey is stored with one grey component
     Png,    // lossless; a picture whose pixels are all grey is stored as 8-bit grey
 };
 

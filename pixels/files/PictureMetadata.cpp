@@ -55,23 +55,20 @@ void fitToResult(Exiv2::ExifData &exif, Exiv2::XmpData &xmp, PictureMetadata::Or
 
 } // namespace
 
-PictureMetadata PictureMetadata::readFrom(const QByteArray &fileBytes, bool *readable)
+PictureResult<PictureMetadata> PictureMetadata::readFrom(const QByteArray &fileBytes)
 {
     setUpLibrary();
-    PictureMetadata metadata;
     try {
         auto image = Exiv2::ImageFactory::open(bytesOf(fileBytes), long(fileBytes.size()));
         image->readMetadata();
+        PictureMetadata metadata;
         auto data = std::make_shared<Data>(Data{image->exifData(), image->xmpData(), image->iptcData()});
         if (!data->exif.empty() || !data->xmp.empty() || !data->iptc.empty())
             metadata.m_data = std::move(data);
-        if (readable)
-            *readable = true;
+        return metadata;
     } catch (const Exiv2::AnyError &) {
-        if (readable)
-            *readable = false;
+        return PictureFailure{PictureError::NotAPicture, {}};
     }
-    return metadata;
 }
 
 QByteArray PictureMetadata::insertedInto(const QByteArray &encoded, Orientation orientation) const

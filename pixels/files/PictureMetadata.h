@@ -4,6 +4,8 @@
 // IPTC, read from a source and written into a result. A colour profile and a thumbnail are never carried: a
 // result is grey, and a thumbnail would show the colours the result no longer has.
 
+#include "pixels/PictureResult.h"
+
 #include <QByteArray>
 
 #include <memory>
@@ -19,9 +21,9 @@ public:
 
     PictureMetadata() = default; // none
 
-    // The metadata of a picture file's bytes, in any format the library reads. Empty, with `readable` false, for
-    // a file whose metadata cannot be read.
-    static PictureMetadata readFrom(const QByteArray &fileBytes, bool *readable = nullptr);
+    // The metadata of a picture file's bytes, in any format the library reads; empty for a file that has none.
+    // NotAPicture for a file whose metadata cannot be read.
+    static PictureResult<PictureMetadata> readFrom(const QByteArray &fileBytes);
 
     bool isEmpty() const { return !m_data; }
 
