@@ -287,10 +287,11 @@ ParsedOptions parseOptions(const QList<QByteArray> &arguments)
 
 QString usageText()
 {
-    QString text = QStringLiteral("用法:kelvo-gray [选项] 图片或文件夹...\n"
-                                  "把 JPEG 和 BMP 图片去色变为黑白,与 Kelvo.图片去色黑白工具 保存的文件逐字节相同。\n"
-                                  "文件夹中的图片按内容识别,其他文件略过。\n"
-                                  "\n");
+    QString text =
+        QStringLiteral("用法:kelvo-gray [选项] 图片或文件夹...\n"
+                       "把 JPEG 和 BMP 图片去色变为黑白;BMP 结果与 Kelvo.图片去色黑白工具 保存的文件逐字节相同。\n"
+                       "文件夹中的图片按内容识别,其他文件略过。\n"
+                       "\n");
     for (const OptionSpec &option : OptionTable)
         text += helpOf(option);
     return text
