@@ -92,6 +92,8 @@ PictureResult<QSize> GreySource::inspectDeep(qint64 budget, const PictureFailure
     if (qint64(size->width()) * size->height() > budget / DeepBytesPerPixel)
         return failureAt(PictureError::OutOfMemory, m_path);
     m_deep = true;
+    // Qt's PNG reader does not turn the pixels as an EXIF orientation says, so the tag keeps saying it.
+    m_encoding.orientation = PictureMetadata::Orientation::AsCoded;
     return *size;
 }
 

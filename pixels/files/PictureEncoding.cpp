@@ -125,6 +125,6 @@ PictureResult<bool> encodePicture(QIODevice &device, const QImage &picture, Pict
     PictureResult<bool> pixels = encodePixels(buffer, picture, format, settings.jpegQuality);
     if (!pixels || !pixels.value())
         return pixels;
-    const QByteArray withMetadata = settings.metadata.insertedInto(encoded, PictureMetadata::Orientation::Upright);
+    const QByteArray withMetadata = settings.metadata.insertedInto(encoded, settings.orientation);
     return device.write(withMetadata) == withMetadata.size();
 }

@@ -18,6 +18,8 @@ struct EncodingSettings
 
     int jpegQuality = WindowJpegQuality;
     PictureMetadata metadata; // carried by a JPEG or PNG result; a bitmap has no place for it
+    // Whether the picture's pixels were turned as the source's orientation tag said.
+    PictureMetadata::Orientation orientation = PictureMetadata::Orientation::Upright;
 };
 
 // Encodes `picture` into `device` in `format`. Its alpha is dropped; a picture whose pixels are all grey is

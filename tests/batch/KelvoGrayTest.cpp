@@ -508,9 +508,13 @@ TEST_F(KelvoGray, AResultKeepsWhatItsSourceHad)
     QImage deep(5, 3, QImage::Format_RGBX64);
     deep.fill(QColor::fromRgba64(1000, 50000, 65535));
     ASSERT_TRUE(deep.save(path(QStringLiteral("deep.png"))));
+    // Its pixels are stored as they come, so its orientation still says how to turn them.
+    tool(QStringLiteral("exiftool"), {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
+                                      QStringLiteral("-Orientation#=6"), QStringLiteral("deep.png")});
     EXPECT_EQ(run({QStringLiteral("-f"), QStringLiteral("png"), QStringLiteral("deep.png")}).status, 0);
     const QImage deepGrey(path(QStringLiteral("deep-黑白.png")));
     EXPECT_EQ(deepGrey.format(), QImage::Format_Grayscale16);
+    EXPECT_EQ(metadataOf(QStringLiteral("deep-黑白.png")), "-\n-\n-\n6\n-\n-\n");
     EXPECT_EQ(reinterpret_cast<const quint16 *>(deepGrey.constScanLine(2))[4],
               (9798 * 1000 + 19235 * 50000 + 3735 * 65535) >> 15);
 
