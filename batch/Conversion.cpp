@@ -1,10 +1,20 @@
 #include "Conversion.h"
 
+#include "pixels/files/FileBytes.h"
+#include "pixels/files/PathOpening.h"
 #include "pixels/grey/Decolorize.h"
+#include "pixels/grey/DeepGrey.h"
+#include "pixels/jpeg/JpegLuminance.h"
+#include "pixels/jpeg/JpegQuality.h"
 #include "pixels/memory/MemoryBudget.h"
+#include "pixels/png/DeepPng.h"
+
+#include <QFile>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <map>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +32,38 @@ PictureError folderErrorKind(int error)
     return error == EINVAL ? PictureError::NameRefused : systemErrorKind(error);
 }
 
+// A bitmap holds no metadata and no quality, and is not read a second time for them.
+constexpr char BitmapSignature[] = "BM";
+// What tells a PNG of 16 bits a sample: its signature and header, up to the bit depth.
+constexpr qint64 PngHeaderBytes = 25;
+
+// The whole file at `path`, by the system's bytes of its name, or its first `count` bytes; empty when it cannot
+// be read.
+QByteArray bytesOfFile(const QByteArray &path, qint64 count = -1)
+{
+    const int fd = openPath(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return {};
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
+    return count < 0 ? readEntireFile(file).value_or(QByteArray()) : file.read(count);
+}
+
+WholeFile::AtTakenName atTakenName(const ResultSettings &settings)
+{
+    return settings.replace ? WholeFile::AtTakenName::Replace : WholeFile::AtTakenName::Keep;
+}
+
+GreyWrite started(PictureResult<WholePictureWrite> write, const QByteArray &target, qint64 pixels)
+{
+    if (!write)
+        return {std::nullopt, target, failed(FileStep::Save, write.failure(), target)};
+    return {std::move(write).value(), target, {std::nullopt, pixels}};
+}
+
 } // namespace
 
 qint64 surfaceMemoryBudget()
@@ -31,15 +73,73 @@ qint64 surfaceMemoryBudget()
 
 ConversionResult GreySource::inspect(qint64 budget)
 {
-    const PictureResult<QSize> size = m_reader.inspect(budget);
+    PictureResult<QSize> size = m_reader.inspect(budget);
+    if (!size && size.failure().kind == PictureError::NotAPicture && m_settings.format == PictureFormat::Png)
+        size = inspectDeep(budget, size.failure());
     if (!size)
         return failed(FileStep::Load, size.failure(), m_path);
-    m_surfaceBytes = ::surfaceBytes(size.value().width(), size.value().height());
+    m_pixels = qint64(size.value().width()) * size.value().height();
+    m_surfaceBytes =
+        m_deep ? m_pixels * DeepBytesPerPixel : ::surfaceBytes(size.value().width(), size.value().height());
     return {};
+}
+
+// A PNG of 16 bits a sample, which the reader leaves aside, is read here, whole, to keep its depth in a PNG.
+PictureResult<QSize> GreySource::inspectDeep(qint64 budget, const PictureFailure &notAPicture)
+{
+    const std::optional<QSize> size = deepPngSize(bytesOfFile(m_path, PngHeaderBytes));
+    if (!size)
+        return notAPicture;
+    m_bytes = bytesOfFile(m_path);
+    if (qint64(size->width()) * size->height() > budget / DeepBytesPerPixel)
+        return failureAt(PictureError::OutOfMemory, m_path);
+    m_deep = true;
+    // Qt's PNG reader does not turn the pixels as an EXIF orientation says, so the tag keeps saying it.
+    m_encoding.orientation = PictureMetadata::Orientation::AsCoded;
+    return *size;
+}
+
+bool GreySource::readExtras()
+{
+    const bool jpegResult = m_settings.format == PictureFormat::Jpeg;
+    const bool wantsMetadata = !m_settings.strip && m_settings.format != PictureFormat::Bitmap;
+    if ((jpegResult || wantsMetadata) && m_bytes.isEmpty()
+        && !bytesOfFile(m_path, sizeof BitmapSignature - 1).startsWith(BitmapSignature))
+        m_bytes = bytesOfFile(m_path);
+    m_encoding.jpegQuality = m_settings.jpegQuality > 0
+                                 ? m_settings.jpegQuality
+                                 : jpegQualityOf(m_bytes).value_or(ResultSettings::DefaultJpegQuality);
+    bool readable = true;
+    if (wantsMetadata && !m_bytes.isEmpty()) {
+        const PictureResult<PictureMetadata> metadata = PictureMetadata::readFrom(m_bytes);
+        readable = metadata.ok();
+        m_encoding.metadata = readable ? metadata.value() : PictureMetadata();
+    }
+    // Only the luminance's copy and a 16-bit picture's decode need the file again.
+    if (!m_deep && !m_settings.keepLuma)
+        m_bytes.clear();
+    return readable;
+}
+
+std::optional<GreyWrite> GreySource::startLumaSave(const QByteArray &target) const
+{
+    if (!m_settings.keepLuma || m_settings.format != PictureFormat::Jpeg)
+        return std::nullopt;
+    const std::optional<QByteArray> luminance = jpegLuminanceOf(m_bytes);
+    if (!luminance)
+        return std::nullopt;
+    // The pixels stay as the source stored them, so the orientation tag still says how to turn them.
+    const QByteArray file = m_encoding.metadata.insertedInto(*luminance, PictureMetadata::Orientation::AsCoded);
+    return started(WholePictureWrite::start(
+                       target, atTakenName(m_settings),
+                       [&file](QIODevice &device) -> PictureResult<bool> { return device.write(file) == file.size(); }),
+                   target, m_pixels);
 }
 
 ConversionResult GreySource::load()
 {
+    if (m_deep)
+        return loadDeep();
     PictureResult<QImage> picture = m_reader.read();
     if (!picture)
         return failed(FileStep::Load, picture.failure(), m_path);
@@ -48,16 +148,26 @@ ConversionResult GreySource::load()
     const PictureResult<> grey = decolorizePicture(m_surface);
     if (!grey)
         return failed(FileStep::Load, grey.failure(), m_path);
-    return {std::nullopt, qint64(m_surface.width()) * m_surface.height()};
+    return {std::nullopt, m_pixels};
 }
 
-GreyWrite startSave(const QImage &surface, const QByteArray &target, PictureFormat format, bool replace)
+ConversionResult GreySource::loadDeep()
 {
-    const auto atTakenName = replace ? WholeFile::AtTakenName::Replace : WholeFile::AtTakenName::Keep;
-    PictureResult<PictureWrite> write = startWholePictureWrite(surface, target, format, atTakenName);
-    if (!write)
-        return {std::nullopt, target, failed(FileStep::Save, write.failure(), target)};
-    return {std::move(write).value(), target, {std::nullopt, qint64(surface.width()) * surface.height()}};
+    const PictureResult<QImage> picture = readDeepPng(m_bytes);
+    if (!picture)
+        return failed(FileStep::Load, failureAt(picture.failure().kind, m_path), m_path);
+    PictureResult<QImage> grey = greyPicture16(picture.value());
+    if (!grey)
+        return failed(FileStep::Load, failureAt(grey.failure().kind, m_path), m_path);
+    m_surface = std::move(grey).value();
+    return {std::nullopt, m_pixels};
+}
+
+GreyWrite startSave(const QImage &surface, const QByteArray &target, const EncodingSettings &encoding,
+                    const ResultSettings &settings)
+{
+    return started(startWholePictureWrite(surface, target, settings.format, encoding, atTakenName(settings)), target,
+                   qint64(surface.width()) * surface.height());
 }
 
 std::vector<ConversionResult> commitSaves(std::vector<GreyWrite> &saves)

@@ -2,8 +2,9 @@
 
 #include "errors/FileFailure.h"
 
+#include "pixels/files/PictureEncoding.h"
 #include "pixels/files/PictureReader.h"
-#include "pixels/files/PictureWriter.h"
+#include "pixels/files/WholePictureWrite.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -28,14 +29,38 @@ struct ConversionResult
 // How many bytes of surface pictures may take at once: the budget the window's open keeps to.
 qint64 surfaceMemoryBudget();
 
+// What the results are, as the command line asks.
+struct ResultSettings
+{
+    static constexpr int DefaultJpegQuality = 90; // for a JPEG result of a source that has no quality of its own
+
+    PictureFormat format = PictureFormat::Bitmap;
+    int jpegQuality = 0;   // 0: the JPEG source's own, or DefaultJpegQuality
+    bool strip = false;    // no metadata
+    bool keepLuma = false; // a JPEG source's JPEG result is its coded luminance
+    bool replace = false;  // a file or link at a result's name is replaced
+};
+
+// A grey picture encoded into an unnamed or hidden file beside its target, waiting to be committed: to have
+// the disk confirm it and give it its name, which takes time but no processor. The file appears whole or not
+// at all; a file or link at the name is replaced only when the settings say so, never written through.
+struct GreyWrite
+{
+    std::optional<WholePictureWrite> write; // empty when encoding failed
+    QByteArray target;
+    ConversionResult result;
+};
+
 // One source picture on its way to grey, in two steps, so that a worker can wait for its share of the memory
 // between them: inspect() checks the headers and tells the surface's size, load() decodes the picture (its
-// orientation applied) and turns it grey.
+// orientation applied) and turns it grey. What its result holds besides, its metadata and quality, comes from
+// the source file as well (readExtras()). A PNG source of 16 bits a sample keeps its depth in a PNG result.
 class GreySource
 {
 public:
-    explicit GreySource(const QByteArray &path)
+    GreySource(const QByteArray &path, const ResultSettings &settings)
         : m_path(path)
+        , m_settings(settings)
         , m_reader(path)
     {
     }
@@ -44,27 +69,38 @@ public:
     ConversionResult inspect(qint64 budget);
     qint64 surfaceBytes() const { return m_surfaceBytes; }
 
+    // Reads what the result takes from the source besides its pixels. False when the source's metadata cannot be
+    // read: the picture is converted all the same, without it.
+    bool readExtras();
+    // A grey JPEG of the source's coded luminance, without a decode, when the settings ask for one and the source
+    // is a JPEG that has it (luminance and colour, not CMYK); none otherwise.
+    std::optional<GreyWrite> startLumaSave(const QByteArray &target) const;
+
     ConversionResult load();
-    // The grey picture, once loaded; the source gives it up.
+    // The grey picture, once loaded, and what the result holds besides; the source gives them up.
     QImage takeSurface() { return std::move(m_surface); }
+    const EncodingSettings &encoding() const { return m_encoding; }
 
 private:
+    // A 16-bit picture takes its 16-bit colour and its 16-bit grey at once.
+    static constexpr qint64 DeepBytesPerPixel = 8 + 2;
+
+    PictureResult<QSize> inspectDeep(qint64 budget, const PictureFailure &notAPicture);
+    ConversionResult loadDeep();
+
     QByteArray m_path;
+    const ResultSettings &m_settings;
     PictureReader m_reader;
     qint64 m_surfaceBytes = 0;
+    qint64 m_pixels = 0;
+    bool m_deep = false; // a PNG of 16 bits a sample, read apart from the reader
     QImage m_surface;
+    QByteArray m_bytes; // the source file, when something besides its pixels is read from it
+    EncodingSettings m_encoding;
 };
 
-// A grey picture encoded into an unnamed or hidden file beside its target, waiting to be committed: to have
-// the disk confirm it and give it its name, which takes time but no processor. The file appears whole or not
-// at all; a file or link at the name is replaced only when `replace` is set, never written through.
-struct GreyWrite
-{
-    std::optional<PictureWrite> write; // empty when encoding failed
-    QByteArray target;
-    ConversionResult result;
-};
-GreyWrite startSave(const QImage &surface, const QByteArray &target, PictureFormat format, bool replace);
+GreyWrite startSave(const QImage &surface, const QByteArray &target, const EncodingSettings &encoding,
+                    const ResultSettings &settings);
 // Commits many saves at once: the disk confirms the files of each file system they are on in one wait, then
 // each takes its name. The results come in the order of the saves.
 std::vector<ConversionResult> commitSaves(std::vector<GreyWrite> &saves);

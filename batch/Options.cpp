@@ -8,8 +8,9 @@
 namespace {
 
 constexpr int MaxJobs = 1024;
+constexpr int MaxQuality = 100;
 
-// A size as sort -S takes it: a number of bytes, or of kibibytes, mebibytes or gibibytes with K, M or G.
+// A size as sort -S takes it: a number of bytes, or of kibibytes, mebibytes or gibibytes with one K, M or G.
 qint64 sizeOf(const QByteArray &text)
 {
     static constexpr struct
@@ -23,11 +24,70 @@ qint64 sizeOf(const QByteArray &text)
         if (digits.endsWith(unit.suffix)) {
             digits.chop(1);
             factor = unit.factor;
+            break;
         }
     }
     bool ok = false;
     const qint64 count = digits.toLongLong(&ok);
     return ok && count > 0 && count <= std::numeric_limits<qint64>::max() / factor ? count * factor : 0;
+}
+
+// An integer from `low` to `high`; none for anything else.
+std::optional<int> integerIn(const QByteArray &text, int low, int high)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= low && value <= high ? std::optional(value) : std::nullopt;
+}
+
+// Each value's reader sets its field and gives the usage error for a value it refuses, or an empty text.
+
+QString takeJobs(Options &options, const QByteArray &value)
+{
+    options.jobs = integerIn(value, 1, MaxJobs).value_or(0);
+    return options.jobs > 0
+               ? QString()
+               : QStringLiteral("无效的并行数“%1”:应为 1 到 %2 之间的整数").arg(QString::fromUtf8(value)).arg(MaxJobs);
+}
+
+QString takeQuality(Options &options, const QByteArray &value)
+{
+    options.quality = integerIn(value, 1, MaxQuality).value_or(0);
+    return options.quality > 0
+               ? QString()
+               : QStringLiteral("无效的质量“%1”:应为 1 到 %2 之间的整数").arg(QString::fromUtf8(value)).arg(MaxQuality);
+}
+
+QString takeMemory(Options &options, const QByteArray &value)
+{
+    options.memory = sizeOf(value);
+    return options.memory > 0
+               ? QString()
+               : QStringLiteral("无效的内存大小“%1”:应为正整数,可带 K、M 或 G").arg(QString::fromUtf8(value));
+}
+
+QString takeSlice(Options &options, const QByteArray &value)
+{
+    const QList<QByteArray> parts = value.split('/');
+    bool indexOk = false;
+    bool countOk = false;
+    options.slice = {parts.value(0).toInt(&indexOk), parts.value(1).toInt(&countOk)};
+    if (parts.size() == 2 && indexOk && countOk && options.slice.count >= 1 && options.slice.index >= 0
+        && options.slice.index < options.slice.count)
+        return {};
+    return QStringLiteral("无效的份额“%1”:应为 K/N,0 ≤ K < N").arg(QString::fromUtf8(value));
+}
+
+QString takeOutput(Options &options, const QByteArray &value)
+{
+    options.outputFolder = value;
+    return value.isEmpty() ? QStringLiteral("输出文件夹不能为空") : QString();
+}
+
+QString takeFilesFrom(Options &options, const QByteArray &value)
+{
+    options.filesFrom = value;
+    return value.isEmpty() ? QStringLiteral("列表文件名不能为空") : QString();
 }
 
 // The output formats' names, as a sentence offers a choice: "bmp、jpg 或 png".
@@ -38,6 +98,75 @@ QString formatChoices()
         names << QString::fromLatin1(format.name);
     const QString last = names.takeLast();
     return names.join(QStringLiteral("、")) + QStringLiteral(" 或 ") + last;
+}
+
+QString takeFormat(Options &options, const QByteArray &value)
+{
+    const std::optional<PictureFormat> format = pictureFormatCalled(value);
+    options.format = format.value_or(PictureFormat::Bitmap);
+    return format ? QString()
+                  : QStringLiteral("无效的输出格式“%1”:应为 %2").arg(QString::fromUtf8(value), formatChoices());
+}
+
+// One option: its names, its argument, its help and what it sets. The parser and --help both read this table;
+// the manual page and the completions are held to --help by a test.
+struct OptionSpec
+{
+    char letter;          // the short name; 0 for none
+    const char *name;     // the long name
+    const char *argument; // the argument's name in the help; nullptr for a flag
+    const char *help;     // UTF-8; a line break continues it on the next line, under the first
+    bool Options::*flag;  // what a flag sets
+    QString (*take)(Options &, const QByteArray &); // what reads an option's value
+};
+
+constexpr OptionSpec OptionTable[] = {
+    {'r', "recursive", nullptr, "同时处理子文件夹中的图片", &Options::recursive, nullptr},
+    {0, "files-from", "文件", "从文件读取要处理的图片和文件夹,每行一个;“-”表示标准输入", nullptr, takeFilesFrom},
+    {'0', "null", nullptr, "--files-from 的列表以 NUL 字符分隔(配合 find -print0)", &Options::nulSeparated, nullptr},
+    {'o', "output", "文件夹",
+     "结果写入此文件夹(不存在时创建),保持文件夹输入的相对结构,\n"
+     "列表中的路径整个保持(去掉开头的“/”,含“..”的拒绝);\n"
+     "不指定时,结果写在原图旁边,名为“原名-黑白.扩展名”",
+     nullptr, takeOutput},
+    {'R', "relative", nullptr, "命令行上给出的路径也像列表中的一样整个保持", &Options::relative, nullptr},
+    {'f', "format", "格式",
+     "输出格式:bmp(默认,24 位位图)、jpg(也作 jpeg)或 png(灰度,\n"
+     "16 位的原图得到 16 位);不区分大小写",
+     nullptr, takeFormat},
+    {0, "quality", "N",
+     "JPEG 结果的质量,1 到 100(默认:JPEG 原图保持它自己的质量,\n"
+     "其他原图为 90)",
+     nullptr, takeQuality},
+    {0, "keep-luma", nullptr,
+     "JPEG 原图输出 JPEG 时,直接保留原图编码的亮度、丢掉颜色,\n"
+     "不解码也不重新编码:没有第二次损失,更小更快",
+     &Options::keepLuma, nullptr},
+    {0, "strip", nullptr, "不保留原图的元数据(EXIF、XMP、IPTC)", &Options::strip, nullptr},
+    {'j', "jobs", "N", "同时处理 N 个文件(默认:可用的处理器数)", nullptr, takeJobs},
+    {0, "slice", "K/N", "只处理输入分成 N 份后的第 K 份(K 从 0 起),供多台机器分担", nullptr, takeSlice},
+    {0, "memory", "大小", "正在处理的图片最多共用这么多内存(如 512M、2G;默认按可用内存)", nullptr, takeMemory},
+    {0, "overwrite", nullptr, "替换已存在的输出文件(默认跳过)", &Options::overwrite, nullptr},
+    {'q', "quiet", nullptr, "只报告失败", &Options::quiet, nullptr},
+    {'v', "verbose", nullptr, "逐个列出跳过的文件和读不出的元数据", &Options::verbose, nullptr},
+    {'h', "help", nullptr, "显示此帮助并退出", &Options::help, nullptr},
+    {0, "version", nullptr, "显示版本信息并退出", &Options::version, nullptr},
+};
+
+const OptionSpec *optionLettered(char letter)
+{
+    for (const OptionSpec &option : OptionTable)
+        if (option.letter != 0 && option.letter == letter)
+            return &option;
+    return nullptr;
+}
+
+const OptionSpec *optionNamed(const QByteArray &name)
+{
+    for (const OptionSpec &option : OptionTable)
+        if (name == option.name)
+            return &option;
+    return nullptr;
 }
 
 // Walks the arguments the way GNU tools read them: short options may be bundled (-rq) and take their value
@@ -75,61 +204,31 @@ private:
     void readLong(const QByteArray &text)
     {
         const qsizetype equals = text.indexOf('=');
-        const QString name = QString::fromUtf8(equals < 0 ? text : text.left(equals));
-        const std::optional<QByteArray> joined = equals < 0 ? std::nullopt : std::optional(text.mid(equals + 1));
-        Options &options = m_result.options;
-        const auto flag = [&](bool &field) {
-            if (joined)
-                m_result.error = QStringLiteral("选项“--%1”不接受参数").arg(name);
-            field = true;
-        };
-        if (name == QLatin1String("recursive"))
-            flag(options.recursive);
-        else if (name == QLatin1String("relative"))
-            flag(options.relative);
-        else if (name == QLatin1String("verbose"))
-            flag(options.verbose);
-        else if (name == QLatin1String("null"))
-            flag(options.nulSeparated);
-        else if (name == QLatin1String("overwrite"))
-            flag(options.overwrite);
-        else if (name == QLatin1String("quiet"))
-            flag(options.quiet);
-        else if (name == QLatin1String("help"))
-            flag(options.help);
-        else if (name == QLatin1String("version"))
-            flag(options.version);
-        else if (name == QLatin1String("jobs") || name == QLatin1String("output") || name == QLatin1String("format")
-                 || name == QLatin1String("files-from") || name == QLatin1String("memory")
-                 || name == QLatin1String("slice"))
-            takeValue(name, joined ? *joined : nextValue(QStringLiteral("--") + name));
+        const QByteArray name = equals < 0 ? text : text.left(equals);
+        const OptionSpec *option = optionNamed(name);
+        const QString shown = QStringLiteral("--") + QString::fromUtf8(name);
+        if (!option)
+            m_result.error = QStringLiteral("无法识别的选项“%1”").arg(shown);
+        else if (option->flag && equals >= 0)
+            m_result.error = QStringLiteral("选项“%1”不接受参数").arg(shown);
+        else if (option->flag)
+            m_result.options.*option->flag = true;
         else
-            m_result.error = QStringLiteral("无法识别的选项“--%1”").arg(name);
+            takeValue(*option, equals >= 0 ? text.mid(equals + 1) : nextValue(shown));
     }
 
     void readShortBundle(const QByteArray &letters)
     {
         for (qsizetype i = 0; i < letters.size() && m_result.error.isEmpty(); ++i) {
-            const char letter = letters[i];
-            Options &options = m_result.options;
-            switch (letter) {
-            case 'r': options.recursive = true; break;
-            case 'R': options.relative = true; break;
-            case 'v': options.verbose = true; break;
-            case '0': options.nulSeparated = true; break;
-            case 'q': options.quiet = true; break;
-            case 'h': options.help = true; break;
-            case 'j':
-            case 'o':
-            case 'f': {
+            const OptionSpec *option = optionLettered(letters[i]);
+            if (!option) {
+                m_result.error = QStringLiteral("无效的选项 -- %1").arg(QString::fromUtf8(letters.mid(i, 1)));
+            } else if (option->flag) {
+                m_result.options.*option->flag = true;
+            } else {
                 const QByteArray rest = letters.mid(i + 1);
-                const QString name = letter == 'j'   ? QStringLiteral("jobs")
-                                     : letter == 'o' ? QStringLiteral("output")
-                                                     : QStringLiteral("format");
-                takeValue(name, rest.isEmpty() ? nextValue(QStringLiteral("-") + QLatin1Char(letter)) : rest);
+                takeValue(*option, rest.isEmpty() ? nextValue(QStringLiteral("-") + QLatin1Char(letters[i])) : rest);
                 return;
-            }
-            default: m_result.error = QStringLiteral("无效的选项 -- %1").arg(QString::fromUtf8(letters.mid(i, 1)));
             }
         }
     }
@@ -143,46 +242,10 @@ private:
         return m_arguments[m_next++];
     }
 
-    void takeValue(const QString &name, const QByteArray &value)
+    void takeValue(const OptionSpec &option, const QByteArray &value)
     {
-        if (!m_result.error.isEmpty())
-            return;
-        Options &options = m_result.options;
-        if (name == QLatin1String("jobs")) {
-            bool ok = false;
-            options.jobs = value.toInt(&ok);
-            if (!ok || options.jobs < 1 || options.jobs > MaxJobs)
-                m_result.error = QStringLiteral("无效的并行数“%1”:应为 1 到 %2 之间的整数")
-                                     .arg(QString::fromUtf8(value))
-                                     .arg(MaxJobs);
-        } else if (name == QLatin1String("memory")) {
-            options.memory = sizeOf(value);
-            if (options.memory == 0)
-                m_result.error =
-                    QStringLiteral("无效的内存大小“%1”:应为正整数,可带 K、M 或 G").arg(QString::fromUtf8(value));
-        } else if (name == QLatin1String("slice")) {
-            const QList<QByteArray> parts = value.split('/');
-            bool indexOk = false;
-            bool countOk = false;
-            options.slice = {parts.value(0).toInt(&indexOk), parts.value(1).toInt(&countOk)};
-            if (parts.size() != 2 || !indexOk || !countOk || options.slice.count < 1 || options.slice.index < 0
-                || options.slice.index >= options.slice.count)
-                m_result.error = QStringLiteral("无效的份额“%1”:应为 K/N,0 ≤ K < N").arg(QString::fromUtf8(value));
-        } else if (name == QLatin1String("output")) {
-            options.outputFolder = value;
-            if (value.isEmpty())
-                m_result.error = QStringLiteral("输出文件夹不能为空");
-        } else if (name == QLatin1String("format")) {
-            if (const std::optional<PictureFormat> format = pictureFormatCalled(value))
-                options.format = *format;
-            else
-                m_result.error =
-                    QStringLiteral("无效的输出格式“%1”:应为 %2").arg(QString::fromUtf8(value), formatChoices());
-        } else {
-            options.filesFrom = value;
-            if (value.isEmpty())
-                m_result.error = QStringLiteral("列表文件名不能为空");
-        }
+        if (m_result.error.isEmpty())
+            m_result.error = option.take(m_result.options, value);
     }
 
     const QList<QByteArray> &m_arguments;
@@ -190,6 +253,30 @@ private:
     bool m_optionsEnded = false;
     ParsedOptions m_result;
 };
+
+// The columns a text takes on a terminal: Chinese characters take two.
+qsizetype columnsOf(const QString &text)
+{
+    qsizetype columns = 0;
+    for (const QChar character : text)
+        columns += character.unicode() >= 0x1100 ? 2 : 1;
+    return columns;
+}
+
+// "  -o, --output=文件夹     " and the help beside it, its further lines under its first.
+QString helpOf(const OptionSpec &option)
+{
+    constexpr qsizetype HelpColumn = 26;
+    QString names =
+        option.letter != 0 ? QStringLiteral("  -%1, ").arg(QLatin1Char(option.letter)) : QStringLiteral("      ");
+    names += QStringLiteral("--") + QLatin1String(option.name);
+    if (option.argument)
+        names += QLatin1Char('=') + QString::fromUtf8(option.argument);
+    names += QString(qMax<qsizetype>(1, HelpColumn - columnsOf(names)), QLatin1Char(' '));
+    const QString indent(HelpColumn, QLatin1Char(' '));
+    return names + QString::fromUtf8(option.help).replace(QLatin1Char('\n'), QLatin1Char('\n') + indent)
+           + QLatin1Char('\n');
+}
 
 } // namespace
 
@@ -200,34 +287,21 @@ ParsedOptions parseOptions(const QList<QByteArray> &arguments)
 
 QString usageText()
 {
-    return QStringLiteral("用法:kelvo-gray [选项] 图片或文件夹...\n"
-                          "把 JPEG 和 BMP 图片去色变为黑白,与 Kelvo.图片去色黑白工具 保存的文件逐字节相同。\n"
-                          "文件夹中的图片按内容识别,其他文件略过。\n"
-                          "\n"
-                          "  -r, --recursive         同时处理子文件夹中的图片\n"
-                          "      --files-from=文件   从文件读取要处理的图片和文件夹,每行一个;“-”表示标准输入\n"
-                          "  -0, --null              --files-from 的列表以 NUL 字符分隔(配合 find -print0)\n"
-                          "  -o, --output=文件夹     结果写入此文件夹(不存在时创建),保持文件夹输入的相对结构,\n"
-                          "                          列表中的路径整个保持(去掉开头的“/”,含“..”的拒绝);\n"
-                          "                          不指定时,结果写在原图旁边,名为“原名-黑白.扩展名”\n"
-                          "  -R, --relative          命令行上给出的路径也像列表中的一样整个保持\n"
-                          "  -f, --format=格式       输出格式:%1(默认,24 位位图)、%2 或 %3(8 位灰度)\n"
-                          "  -j, --jobs=N            同时处理 N 个文件(默认:可用的处理器数)\n"
-                          "      --slice=K/N         只处理输入分成 N 份后的第 K 份(K 从 0 起),供多台机器分担\n"
-                          "      --memory=大小       正在处理的图片最多共用这么多内存(如 512M、2G;默认按可用内存)\n"
-                          "      --overwrite         替换已存在的输出文件(默认跳过)\n"
-                          "  -q, --quiet             只报告失败\n"
-                          "  -v, --verbose           逐个列出跳过的文件\n"
-                          "  -h, --help              显示此帮助并退出\n"
-                          "      --version           显示版本信息并退出\n"
-                          "\n"
-                          "旁边有同名(扩展名不同)的图片,或两个输入的结果会重名时,命名为“原名-黑白-散列.扩展名”,\n"
-                          "散列由文件名算出,文件名也相同时由路径算出。\n"
-                          "退出状态:0 全部成功,1 有文件失败(其余文件照常写出),2 用法错误。\n"
-                          "\n"
-                          "示例:\n"
-                          "  kelvo-gray -r -o 黑白 相册/\n"
-                          "  find . -name '*.jpg' -print0 | kelvo-gray -0 --files-from - -f png\n")
-        .arg(pictureFormatName(PictureFormat::Bitmap), pictureFormatName(PictureFormat::Jpeg),
-             pictureFormatName(PictureFormat::Png));
+    QString text =
+        QStringLiteral("用法:kelvo-gray [选项] 图片或文件夹...\n"
+                       "把 JPEG 和 BMP 图片去色变为黑白;BMP 结果与 Kelvo.图片去色黑白工具 保存的文件逐字节相同。\n"
+                       "文件夹中的图片按内容识别,其他文件略过。\n"
+                       "\n");
+    for (const OptionSpec &option : OptionTable)
+        text += helpOf(option);
+    return text
+           + QStringLiteral("\n"
+                            "旁边有同名(扩展名不同)的图片,或两个输入的结果会重名时,命名为“原名-黑白-散列.扩展名”,\n"
+                            "散列由文件名算出,文件名也相同时由路径算出。\n"
+                            "JPEG 和 PNG 结果保留原图的 EXIF、XMP 和 IPTC(方向改为 1,不带缩略图)。\n"
+                            "退出状态:0 全部成功,1 有文件失败(其余文件照常写出),2 用法错误。\n"
+                            "\n"
+                            "示例:\n"
+                            "  kelvo-gray -r -o 黑白 相册/\n"
+                            "  find . -name '*.jpg' -print0 | kelvo-gray -0 --files-from - -f png\n");
 }

@@ -21,11 +21,10 @@ const QString OutputExists = QStringLiteral("输出文件已存在");
 
 } // namespace
 
-WorkerPool::WorkerPool(const QList<Job> &jobs, PictureFormat format, bool overwrite, MemoryGate &gate,
-                       Reporter &reporter, const std::atomic<bool> &stopping)
+WorkerPool::WorkerPool(const QList<Job> &jobs, const ResultSettings &settings, MemoryGate &gate, Reporter &reporter,
+                       const std::atomic<bool> &stopping)
     : m_jobs(jobs)
-    , m_format(format)
-    , m_overwrite(overwrite)
+    , m_settings(settings)
     , m_gate(gate)
     , m_reporter(reporter)
     , m_stopping(stopping)
@@ -70,32 +69,11 @@ void WorkerPool::work()
 
 void WorkerPool::convert(const Job &job)
 {
-    if (!job.refusal.isEmpty()) {
-        m_reporter.failed(job.source, FileStep::Save, job.refusal);
+    GreySource source(job.source, m_settings);
+    if (!prepare(job, source))
         return;
-    }
-    if (!m_overwrite && outputStands(job)) {
-        m_reporter.skipped(job.source, OutputExists);
-        return;
-    }
-    // However the names were reckoned, the file the system would replace is never the source.
-    if (m_overwrite && sameFile(job.source, job.target)) {
-        m_reporter.failed(job.source, FileStep::Save, ResultNaming::TargetIsSource);
-        return;
-    }
-    // The headers first: a picture that could never fit is refused before any wait, the others wait for their
-    // share of the memory before they are decoded.
-    GreySource source(job.source);
-    const ConversionResult inspected = source.inspect(m_gate.budget());
-    if (!inspected.ok()) {
-        FileFailure failure = *inspected.failure;
-        failure.overUserMemoryLimit = m_gate.limitedByUser();
-        m_reporter.failed(job.source, failure);
-        return;
-    }
-    const QByteArray folder = FilePaths::folder(job.target);
-    if (!FilePaths::makeFolders(folder)) {
-        m_reporter.failed(job.source, folderFailure(errno, folder));
+    if (std::optional<GreyWrite> luma = source.startLumaSave(job.target)) {
+        m_saving->start(job, std::move(*luma));
         return;
     }
     const qint64 bytes = source.surfaceBytes();
@@ -107,9 +85,44 @@ void WorkerPool::convert(const Job &job)
         m_reporter.failed(job.source, *loaded.failure);
         return;
     }
-    GreyWrite save = startSave(source.takeSurface(), job.target, m_format, m_overwrite);
+    GreyWrite save = startSave(source.takeSurface(), job.target, source.encoding(), m_settings);
     m_gate.release(bytes);
     m_saving->start(job, std::move(save));
+}
+
+// Everything before the picture is decoded: false when the job ends there, reported.
+bool WorkerPool::prepare(const Job &job, GreySource &source)
+{
+    if (!job.refusal.isEmpty()) {
+        m_reporter.failed(job.source, FileStep::Save, job.refusal);
+        return false;
+    }
+    if (!m_settings.replace && outputStands(job)) {
+        m_reporter.skipped(job.source, OutputExists);
+        return false;
+    }
+    // However the names were reckoned, the file the system would replace is never the source.
+    if (m_settings.replace && sameFile(job.source, job.target)) {
+        m_reporter.failed(job.source, FileStep::Save, ResultNaming::TargetIsSource);
+        return false;
+    }
+    // The headers first: a picture that could never fit is refused before any wait, the others wait for their
+    // share of the memory before they are decoded.
+    const ConversionResult inspected = source.inspect(m_gate.budget());
+    if (!inspected.ok()) {
+        FileFailure failure = *inspected.failure;
+        failure.overUserMemoryLimit = m_gate.limitedByUser();
+        m_reporter.failed(job.source, failure);
+        return false;
+    }
+    const QByteArray folder = FilePaths::folder(job.target);
+    if (!FilePaths::makeFolders(folder)) {
+        m_reporter.failed(job.source, folderFailure(errno, folder));
+        return false;
+    }
+    if (!source.readExtras())
+        m_reporter.detail(QStringLiteral("%1: 读不出元数据,结果不带元数据").arg(FilePaths::shown(job.source)));
+    return true;
 }
 
 void WorkerPool::saved(const Job &job, const ConversionResult &result)

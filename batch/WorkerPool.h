@@ -19,7 +19,7 @@ class SaveBehind;
 class WorkerPool
 {
 public:
-    WorkerPool(const QList<Job> &jobs, PictureFormat format, bool overwrite, MemoryGate &gate, Reporter &reporter,
+    WorkerPool(const QList<Job> &jobs, const ResultSettings &settings, MemoryGate &gate, Reporter &reporter,
                const std::atomic<bool> &stopping);
 
     // Runs the workers; the calling thread keeps the progress line going until they are done.
@@ -29,13 +29,13 @@ private:
     void work();
     void workerDone();
     void convert(const Job &job);
+    bool prepare(const Job &job, GreySource &source);
     void saved(const Job &job, const ConversionResult &result);
     static bool outputStands(const Job &job);
     static bool sameFile(const QByteArray &source, const QByteArray &target);
 
     const QList<Job> &m_jobs;
-    const PictureFormat m_format;
-    const bool m_overwrite;
+    const ResultSettings m_settings;
     MemoryGate &m_gate;
     Reporter &m_reporter;
     const std::atomic<bool> &m_stopping;

@@ -185,7 +185,8 @@ int main(int argc, char *argv[])
     const qint64 budget = surfaceMemoryBudget();
     const bool limitedByUser = options.memory > 0 && options.memory < budget;
     MemoryGate gate(limitedByUser ? options.memory : budget, limitedByUser, stopSignals.stopping());
-    WorkerPool pool(jobs, options.format, options.overwrite, gate, reporter, stopSignals.stopping());
+    const ResultSettings settings{options.format, options.quality, options.strip, options.keepLuma, options.overwrite};
+    WorkerPool pool(jobs, settings, gate, reporter, stopSignals.stopping());
     const int threads = options.jobs > 0 ? options.jobs : usableProcessors();
     reporter.detail(QStringLiteral("同时处理 %1 个文件").arg(threads));
     pool.run(threads);

@@ -34,11 +34,7 @@ QString pictureFormatName(PictureFormat format)
 
 std::optional<PictureFormat> pictureFormatCalled(QByteArrayView name)
 {
-    for (const PictureFormatNames &names : PictureFormatTable) {
-        if (name == names.name)
-            return names.format;
-    }
-    return std::nullopt;
+    return pictureFormatOfExtension(QString::fromUtf8(name));
 }
 
 PictureFormat pictureFormatOfName(const QString &path)

@@ -10,7 +10,7 @@
 
 enum class PictureFormat {
     Bitmap, // a Windows bitmap of 24 bits a pixel
-    Jpeg,   // quality 95; a picture whose pixels are all grey is stored with one grey component
+    Jpeg,   // lossy, at a quality; a picture whose pixels are all grey is stored with one grey component
     Png,    // lossless; a picture whose pixels are all grey is stored as 8-bit grey
 };
 
@@ -30,7 +30,7 @@ inline constexpr PictureFormatNames PictureFormatTable[] = {
 // The format's name, which is also the extension its files are written under.
 QString pictureFormatName(PictureFormat format);
 
-// The format of exactly this name; none for another.
+// The format of this name or its other name, in any case ("PNG", "jpeg"); none for another.
 std::optional<PictureFormat> pictureFormatCalled(QByteArrayView name);
 
 // JPEG for a name ending in one of JPEG's extensions (in any case), a 24-bit bitmap for any other.

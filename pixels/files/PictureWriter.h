@@ -1,13 +1,12 @@
 #pragma once
 
-// Writing a picture to a file. The file appears whole or not at all: the picture goes to a temporary file
-// beside the target, which takes the target's place only once the whole picture is on the disk; a failure
-// anywhere leaves a file that stood there as it was. The window's save, which the user has confirmed, replaces
-// what a link there points to, and where the folder takes no new file overwrites a file that may be written in
-// place. A whole-file write (startWholePictureWrite()) does neither.
+// The window's save: a picture written to the file the user chose. The file appears whole or not at all: the
+// picture goes to a temporary file beside the target, which takes the target's place only once the whole
+// picture is on the disk; a failure anywhere leaves a file that stood there as it was. Since the user has
+// confirmed it, the save replaces what a link there points to, and where the folder takes no new file
+// overwrites a file that may be written in place. (A whole-file write, WholePictureWrite, does neither.)
 
 #include "PictureFormat.h"
-#include "WholeFile.h"
 
 #include "pixels/PictureResult.h"
 
@@ -16,9 +15,8 @@
 #include <QString>
 
 #include <memory>
-#include <optional>
 
-// Writes `picture` (of any format; its alpha is dropped) to `path` in `format`.
+// Writes `picture` (of any format; its alpha is dropped) to `path` in `format`, as the window saves it.
 PictureResult<> writePicture(const QImage &picture, const QString &path, PictureFormat format);
 
 // A picture encoded into its temporary file, not yet on the disk for sure nor in its place. commit() waits for
@@ -32,35 +30,15 @@ public:
 
     PictureResult<> commit();
 
-    // A whole-file write's commit() in two halves, for many writes at a time: one syncFileSystem() of a write on
-    // each file system, then commitSynced() of every write there (see WholeFile).
-    dev_t fileSystem() const { return m_whole->fileSystem(); }
-    PictureResult<> syncFileSystem();
-    PictureResult<> commitSynced();
-
 private:
     PictureWrite(const QString &path, std::unique_ptr<QSaveFile> file);
-    PictureWrite(WholeFile file, WholeFile::AtTakenName atTakenName);
-    QFileDevice &device();
-    PictureResult<> encode(const QImage &picture, PictureFormat format);
-    PictureResult<> commitChosen();
-    PictureResult<> encodingFailure() const;
     friend PictureResult<PictureWrite> startPictureWrite(const QImage &, const QString &, PictureFormat);
-    friend PictureResult<PictureWrite> startWholePictureWrite(const QImage &, const QByteArray &, PictureFormat,
-                                                              WholeFile::AtTakenName);
 
-    std::unique_ptr<QSaveFile> m_chosen; // the window's save
-    std::optional<WholeFile> m_whole;    // or a whole-file write
-    WholeFile::AtTakenName m_atTakenName = WholeFile::AtTakenName::Keep;
+    std::unique_ptr<QSaveFile> m_file;
     QString m_path;
     bool m_written = false;
     int m_error = 0;
 };
 
-// The first part of writePicture(): encodes `image` into a temporary file beside `path`.
+// The first part of writePicture(): encodes `picture` into a temporary file beside `path`.
 PictureResult<PictureWrite> startPictureWrite(const QImage &picture, const QString &path, PictureFormat format);
-
-// The same as a whole-file write to `nativePath` (the system's bytes): never in place, never through a link;
-// at commit, a taken name is kept or replaced as `atTakenName` says.
-PictureResult<PictureWrite> startWholePictureWrite(const QImage &picture, const QByteArray &nativePath,
-                                                   PictureFormat format, WholeFile::AtTakenName atTakenName);

@@ -1,5 +1,7 @@
 #include "PngEncoder.h"
 
+#include <QSysInfo>
+
 #include <png.h>
 #include <zlib.h>
 
@@ -25,13 +27,14 @@ constexpr Packing DrawingPacking{PNG_ALL_FILTERS, Z_FILTERED};
 constexpr int SampledRowStep = 16;
 
 // A picture is taken for a drawing when at least half the pixels of the sampled rows repeat the one before.
+template<class Pixel>
 bool looksDrawn(const QImage &picture)
 {
     const int width = picture.width();
     qint64 looked = 0;
     qint64 repeated = 0;
     for (int y = 0; y < picture.height(); y += SampledRowStep) {
-        const auto *row = reinterpret_cast<const quint32 *>(picture.constScanLine(y));
+        const auto *row = reinterpret_cast<const Pixel *>(picture.constScanLine(y));
         for (int x = 1; x < width; ++x)
             repeated += row[x] == row[x - 1];
         looked += width - 1;
@@ -62,9 +65,9 @@ void ignoreWarning(png_structp, png_const_charp)
 {
 }
 
-void settle(png_structp png, png_infop info, const QImage &picture, Packing packing)
+void settle(png_structp png, png_infop info, const QImage &picture, Packing packing, int depth)
 {
-    png_set_IHDR(png, info, png_uint_32(picture.width()), png_uint_32(picture.height()), 8, PNG_COLOR_TYPE_GRAY,
+    png_set_IHDR(png, info, png_uint_32(picture.width()), png_uint_32(picture.height()), depth, PNG_COLOR_TYPE_GRAY,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (picture.dotsPerMeterX() > 0 || picture.dotsPerMeterY() > 0)
         png_set_pHYs(png, info, png_uint_32(picture.dotsPerMeterX()), png_uint_32(picture.dotsPerMeterY()),
@@ -81,7 +84,7 @@ bool writeRows(png_structp png, png_infop info, const QImage &picture, Packing p
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
-    settle(png, info, picture, packing);
+    settle(png, info, picture, packing, 8);
     png_write_info(png, info);
     const int width = picture.width();
     for (int y = 0; y < picture.height(); ++y) {
@@ -94,11 +97,25 @@ bool writeRows(png_structp png, png_infop info, const QImage &picture, Packing p
     return true;
 }
 
-} // namespace
-
-bool encodeGreyPng(const QImage &picture, QIODevice &device)
+// The same for 16-bit grey rows, which are written as they lie, swapped to the file's byte order.
+bool writeRows16(png_structp png, png_infop info, const QImage &picture, Packing packing)
 {
-    std::vector<png_byte> greyRow(size_t(picture.width()));
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    settle(png, info, picture, packing, 16);
+    png_write_info(png, info);
+    if (QSysInfo::ByteOrder == QSysInfo::LittleEndian)
+        png_set_swap(png);
+    for (int y = 0; y < picture.height(); ++y)
+        png_write_row(png, picture.constScanLine(y));
+    png_write_end(png, info);
+    return true;
+}
+
+// Runs `write(png, info)` on a libpng writer that writes to `device`.
+template<class Write>
+bool writeTo(QIODevice &device, Write write)
+{
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpBack, ignoreWarning);
     if (!png)
         return false;
@@ -106,9 +123,25 @@ bool encodeGreyPng(const QImage &picture, QIODevice &device)
     bool written = false;
     if (info) {
         png_set_write_fn(png, &device, writeToDevice, flushNothing);
-        written =
-            writeRows(png, info, picture, looksDrawn(picture) ? DrawingPacking : PhotographPacking, greyRow.data());
+        written = write(png, info);
     }
     png_destroy_write_struct(&png, info ? &info : nullptr);
     return written;
+}
+
+} // namespace
+
+bool encodeGreyPng16(const QImage &picture, QIODevice &device)
+{
+    const Packing packing = looksDrawn<quint16>(picture) ? DrawingPacking : PhotographPacking;
+    return writeTo(device, [&](png_structp png, png_infop info) { return writeRows16(png, info, picture, packing); });
+}
+
+bool encodeGreyPng(const QImage &picture, QIODevice &device)
+{
+    std::vector<png_byte> greyRow(size_t(picture.width()));
+    const Packing packing = looksDrawn<quint32>(picture) ? DrawingPacking : PhotographPacking;
+    return writeTo(device, [&](png_structp png, png_infop info) {
+        return writeRows(png, info, picture, packing, greyRow.data());
+    });
 }

@@ -6,3 +6,6 @@
 // Writes `picture` (Format_RGB32, every pixel grey) to `device` as an 8-bit grey PNG file, with the picture's
 // resolution. False when libpng or the device failed; errno then tells why, where the system said.
 bool encodeGreyPng(const QImage &picture, QIODevice &device);
+
+// The same for `picture` in Format_Grayscale16, as a 16-bit grey PNG file.
+bool encodeGreyPng16(const QImage &picture, QIODevice &device);

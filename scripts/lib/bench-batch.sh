@@ -142,7 +142,8 @@ for ((round = 0; round < rounds; ++round)); do
         pngcheck -q "$work"/out/*.png >/dev/null || { echo "bench: pngcheck refused a PNG" >&2; exit 3; }
         ;;
       pillowJpg) seconds pillowJpg "$python" "$work/pillow.py" "$work/photos" "$work/out" jpg ;;
-      grayJpg) seconds grayJpg "$gray" -q -j 2 -f jpg -o "$work/out" "$work/photos" ;;
+      # At Pillow's quality, which is the window's too, rather than the source's own.
+      grayJpg) seconds grayJpg "$gray" -q -j 2 -f jpg --quality=95 -o "$work/out" "$work/photos" ;;
     esac
   done
   if ((round % 2)); then

@@ -27,7 +27,8 @@ folder=usr/lib/$multiarch/kelvo
 contents=$(dpkg-deb -c "$deb" | awk '{ print $NF }' | sed 's|^\./||')
 expected=(usr/bin/kelvo "$folder/kelvo" "$folder/libSkinH_VB6.so" "$folder/skinh.she"
   usr/share/applications/org.example.kelvo.desktop usr/bin/kelvo-gray usr/share/man/man1/kelvo-gray.1.gz
-  usr/share/bash-completion/completions/kelvo-gray usr/share/man/man1/kelvo.1.gz usr/share/doc/kelvo/copyright
+  usr/share/bash-completion/completions/kelvo-gray usr/share/zsh/vendor-completions/_kelvo-gray
+  usr/share/fish/vendor_completions.d/kelvo-gray.fish usr/share/man/man1/kelvo.1.gz usr/share/doc/kelvo/copyright
   usr/share/doc/kelvo/changelog.gz)
 for size in 16 24 32 48 64 128 256; do
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/kelvo.png")
@@ -37,9 +38,10 @@ for path in "${expected[@]}"; do
   grep -qxF "$path" <<<"$contents" || fail "the package lacks /$path"
 done
 places="usr/(bin|share/applications|share/icons/hicolor|share/man/man1|share/bash-completion/completions)(/.*)?"
+places+="|usr/share/zsh/vendor-completions(/.*)?|usr/share/fish/vendor_completions.d(/.*)?"
 places+="|usr/lib/$multiarch/kelvo(/.*)?|usr/share/doc/kelvo(/.*)?"
 parents="(usr|usr/lib|usr/lib/$multiarch|usr/share|usr/share/icons|usr/share/man|usr/share/bash-completion"
-parents+="|usr/share/doc)/?"
+parents+="|usr/share/doc|usr/share/zsh|usr/share/fish)/?"
 places+="|usr/share/metainfo(/.*)?"
 # The program offers itself for pictures; which program opens them stays the user's choice.
 if grep -qE '(^|/)(mimeapps\.list|defaults\.list)$' <<<"$contents"; then
@@ -49,9 +51,11 @@ unexpected=$(grep -vE "^($places|$parents|\.?/?)$" <<<"$contents" || true)
 [ -z "$unexpected" ] || fail "the package holds files outside the program's places: $unexpected"
 say "contents: the program folder /$folder, /usr/bin/kelvo, the menu entry, kelvo-gray, ${#expected[@]} files checked"
 
-# What it must declare: the Qt runtime, the Qt translations, a CJK font and xdg-utils.
+# What it must declare: the Qt runtime, the Qt translations, a CJK font and xdg-utils, and the metadata and JPEG
+# transform libraries kelvo-gray links.
 depends=$(dpkg-deb -f "$deb" Depends)
-for need in 'libqt6widgets6' 'libqt6gui6' 'qt6-translations-l10n' 'fonts-wqy-microhei | fonts-noto-cjk' 'xdg-utils'; do
+for need in 'libqt6widgets6' 'libqt6gui6' 'qt6-translations-l10n' 'fonts-wqy-microhei | fonts-noto-cjk' 'xdg-utils' \
+  'libexiv2-27' 'libturbojpeg0'; do
   grep -qF "$need" <<<"$depends" || fail "the package does not depend on $need (Depends: $depends)"
 done
 say "depends: $depends"

@@ -106,6 +106,30 @@ protected:
         ::close(fd);
     }
 
+    // What a tool of the system prints, run in the folder; empty, and the test failed, when it fails.
+    QByteArray tool(const QString &program, const QStringList &arguments) const
+    {
+        QProcess process;
+        process.setWorkingDirectory(m_folder.path());
+        process.start(program, arguments);
+        const bool ended = process.waitForFinished(20000);
+        EXPECT_TRUE(ended && process.exitCode() == 0)
+            << program.toStdString() << ": " << process.readAllStandardError().toStdString();
+        return process.readAllStandardOutput();
+    }
+
+    // The metadata of a file, as exiftool reads it: date taken, camera, latitude, orientation, XMP keyword and
+    // the thumbnail's length, "-" for each that is not there.
+    std::string metadataOf(const QString &name) const
+    {
+        return tool(QStringLiteral("exiftool"),
+                    {QStringLiteral("-s3"), QStringLiteral("-f"), QStringLiteral("-n"),
+                     QStringLiteral("-DateTimeOriginal"), QStringLiteral("-Model"), QStringLiteral("-GPSLatitude"),
+                     QStringLiteral("-Orientation"), QStringLiteral("-XMP:Subject"), QStringLiteral("-ThumbnailLength"),
+                     name})
+            .toStdString();
+    }
+
     bool rawExists(const QByteArray &name) const
     {
         struct stat status = {};
@@ -311,6 +335,9 @@ TEST_F(KelvoGray, UsageErrorsEndWithStatusTwoAndWriteNothing)
           QStringList({QStringLiteral("-j"), QStringLiteral("0"), QStringLiteral("a.jpg")}),
           QStringList({QStringLiteral("-f"), QStringLiteral("gif"), QStringLiteral("a.jpg")}),
           QStringList({QStringLiteral("--memory=12X"), QStringLiteral("a.jpg")}),
+          QStringList({QStringLiteral("--memory=1GK"), QStringLiteral("a.jpg")}),
+          QStringList({QStringLiteral("--quality=0"), QStringLiteral("a.jpg")}),
+          QStringList({QStringLiteral("--strip=yes"), QStringLiteral("a.jpg")}),
           QStringList({QStringLiteral("--slice=3/3"), QStringLiteral("a.jpg")}),
           QStringList({QStringLiteral("a.jpg"), QStringLiteral("-o")})}) {
         SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
@@ -336,6 +363,16 @@ TEST_F(KelvoGray, UsageErrorsEndWithStatusTwoAndWriteNothing)
     QDir(path(QStringLiteral("文件夹"))).removeRecursively();
     EXPECT_EQ(files(), QStringList(QStringLiteral("a.jpg")));
     EXPECT_EQ(run({QStringLiteral("--help")}).status, 0);
+
+    // A format's name in any case, and JPEG's other name, are the format.
+    for (const QString &format : {QStringLiteral("PNG"), QStringLiteral("JPG"), QStringLiteral("jpeg")}) {
+        const Outcome named = run({QStringLiteral("-qf"), format, QStringLiteral("a.jpg")});
+        EXPECT_EQ(named.status, 0) << named.errors.toStdString();
+    }
+    EXPECT_EQ(files(),
+              QStringList({QStringLiteral("a-黑白.jpg"), QStringLiteral("a-黑白.png"), QStringLiteral("a.jpg")}));
+    QFile::remove(path(QStringLiteral("a-黑白.jpg")));
+    QFile::remove(path(QStringLiteral("a-黑白.png")));
 
     // A help nobody could be given, and an output folder that cannot be made, are failures of the run.
     QProcess full;
@@ -621,6 +658,86 @@ TEST_F(KelvoGray, TheDefaultJobsFollowTheProcessorsAllowed)
     });
     const Outcome outcome = run(pinned, {QStringLiteral("-v"), QStringLiteral("a.jpg")});
     EXPECT_TRUE(outcome.errors.contains(QStringLiteral("同时处理 1 个文件"))) << outcome.errors.toStdString();
+}
+
+// A JPEG or PNG result keeps its source's metadata, its orientation made 1 as the pixels are turned, without
+// the thumbnail; --strip keeps none, and a source whose metadata cannot be read is converted all the same. A
+// JPEG result keeps the quality libjpeg saved its source with, a bitmap's gets 90. With --keep-luma, a JPEG
+// source's result is its luminance as coded, to the level, its orientation left to the tag.
+TEST_F(KelvoGray, AResultKeepsWhatItsSourceHad)
+{
+    ASSERT_TRUE(PictureCorpus::bandedImage(96, 64).save(path(QStringLiteral("photo.ppm"))));
+    for (const QString &quality :
+         {QStringLiteral("50"), QStringLiteral("75"), QStringLiteral("90"), QStringLiteral("95")})
+        tool(QStringLiteral("cjpeg"),
+             {QStringLiteral("-quality"), quality, QStringLiteral("-outfile"),
+              QStringLiteral("q") + quality + QStringLiteral(".jpg"), QStringLiteral("photo.ppm")});
+    writeFile(QStringLiteral("q.bmp"), PictureCorpus::bmp24Of(PictureCorpus::bandedImage(32, 16)));
+    EXPECT_EQ(run({QStringLiteral("-qf"), QStringLiteral("jpg"), QStringLiteral("-o"), QStringLiteral("grey"),
+                   QStringLiteral("q50.jpg"), QStringLiteral("q75.jpg"), QStringLiteral("q90.jpg"),
+                   QStringLiteral("q95.jpg"), QStringLiteral("q.bmp")})
+                  .status,
+              0);
+    const std::pair<const char *, int> qualities[] = {{"q50", 50}, {"q75", 75}, {"q90", 90}, {"q95", 95}, {"q", 90}};
+    for (const auto &[name, quality] : qualities) {
+        const QString result = QStringLiteral("grey/%1-黑白.jpg").arg(QLatin1String(name));
+        const int estimated =
+            tool(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%Q"), result}).toInt();
+        EXPECT_LE(qAbs(estimated - quality), 1) << result.toStdString() << " at " << estimated;
+    }
+
+    ASSERT_TRUE(QImage(48, 24, QImage::Format_RGB32).save(path(QStringLiteral("thumb.jpg"))));
+    tool(QStringLiteral("exiftool"),
+         {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
+          QStringLiteral("-DateTimeOriginal=2023:05:01 10:11:12"), QStringLiteral("-Model=P1"),
+          QStringLiteral("-GPSLatitude=31.25"), QStringLiteral("-GPSLatitudeRef=N"), QStringLiteral("-Orientation#=6"),
+          QStringLiteral("-XMP:Subject=灯塔"), QStringLiteral("-ThumbnailImage<=thumb.jpg"),
+          QStringLiteral("q75.jpg")});
+    ASSERT_TRUE(metadataOf(QStringLiteral("q75.jpg")).starts_with("2023:05:01 10:11:12\nP1\n31.25\n6\n灯塔\n"));
+    for (const QString &format : {QStringLiteral("jpg"), QStringLiteral("png")}) {
+        EXPECT_EQ(run({QStringLiteral("-f"), format, QStringLiteral("q75.jpg")}).status, 0);
+        EXPECT_EQ(metadataOf(QStringLiteral("q75-黑白.") + format), "2023:05:01 10:11:12\nP1\n31.25\n1\n灯塔\n-\n");
+        EXPECT_EQ(run({QStringLiteral("--overwrite"), QStringLiteral("--strip"), QStringLiteral("-f"), format,
+                       QStringLiteral("q75.jpg")})
+                      .status,
+                  0);
+        EXPECT_EQ(metadataOf(QStringLiteral("q75-黑白.") + format), "-\n-\n-\n-\n-\n-\n");
+    }
+
+    EXPECT_EQ(run({QStringLiteral("--keep-luma"), QStringLiteral("-f"), QStringLiteral("jpg"), QStringLiteral("-o"),
+                   QStringLiteral("luma"), QStringLiteral("q75.jpg")})
+                  .status,
+              0);
+    EXPECT_EQ(metadataOf(QStringLiteral("luma/q75-黑白.jpg")), "2023:05:01 10:11:12\nP1\n31.25\n6\n灯塔\n-\n");
+    const QByteArray luminance = tool(
+        QStringLiteral("djpeg"), {QStringLiteral("-grayscale"), QStringLiteral("-pnm"), QStringLiteral("q75.jpg")});
+    EXPECT_EQ(tool(QStringLiteral("djpeg"), {QStringLiteral("-pnm"), QStringLiteral("luma/q75-黑白.jpg")}), luminance);
+
+    // A PNG of 16 bits a sample keeps its depth.
+    QImage deep(5, 3, QImage::Format_RGBX64);
+    deep.fill(QColor::fromRgba64(1000, 50000, 65535));
+    ASSERT_TRUE(deep.save(path(QStringLiteral("deep.png"))));
+    // Its pixels are stored as they come, so its orientation still says how to turn them.
+    tool(QStringLiteral("exiftool"), {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
+                                      QStringLiteral("-Orientation#=6"), QStringLiteral("deep.png")});
+    EXPECT_EQ(run({QStringLiteral("-f"), QStringLiteral("png"), QStringLiteral("deep.png")}).status, 0);
+    const QImage deepGrey(path(QStringLiteral("deep-黑白.png")));
+    EXPECT_EQ(deepGrey.format(), QImage::Format_Grayscale16);
+    EXPECT_EQ(metadataOf(QStringLiteral("deep-黑白.png")), "-\n-\n-\n6\n-\n-\n");
+    EXPECT_EQ(reinterpret_cast<const quint16 *>(deepGrey.constScanLine(2))[4],
+              (9798 * 1000 + 19235 * 50000 + 3735 * 65535) >> 15);
+
+    // An EXIF block whose first directory lies past its end.
+    QByteArray broken = bytesOf(QStringLiteral("q50.jpg"));
+    const QByteArray exif("Exif\0\0II*\0\xff\xff\xff\x7f\0\0\0\0", 18);
+    broken.insert(2, QByteArray("\xff\xe1\0", 3) + char(exif.size() + 2) + exif);
+    writeFile(QStringLiteral("broken.jpg"), broken);
+    const Outcome unreadable =
+        run({QStringLiteral("-v"), QStringLiteral("-f"), QStringLiteral("png"), QStringLiteral("broken.jpg")});
+    EXPECT_EQ(unreadable.status, 0);
+    EXPECT_TRUE(unreadable.errors.contains(QStringLiteral("broken.jpg: 读不出元数据")))
+        << unreadable.errors.toStdString();
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("broken-黑白.png"))));
 }
 
 // Ctrl+C stops the run: files in work are finished, none is left half written or as a temporary file, and the

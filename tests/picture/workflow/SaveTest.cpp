@@ -349,8 +349,8 @@ TEST(SavePicture, EveryPixelFormatBecomesA24BitBitmapOrAGreyJpeg)
 } // namespace
 
 // The command line's kelvo-gray writes, for every kind of picture the window opens, the very bytes that the
-// window saves for the same file under the same kind of name; its PNG, which the window does not write, holds
-// the very pixels of the window's bitmap.
+// window saves for the same file under the same kind of name (a JPEG at the window's quality and without the
+// source's metadata); its PNG, which the window does not write, holds the very pixels of the window's bitmap.
 TEST_F(SaveTest, KelvoGrayWritesWhatTheWindowSaves)
 {
     QDir(folder()).mkdir(QStringLiteral("in"));
@@ -362,8 +362,8 @@ TEST_F(SaveTest, KelvoGrayWritesWhatTheWindowSaves)
     for (const QString &format : {QStringLiteral("bmp"), QStringLiteral("jpg"), QStringLiteral("png")}) {
         QProcess command;
         command.start(QStringLiteral(KELVO_GRAY_PROGRAM),
-                      {QStringLiteral("-q"), QStringLiteral("-f"), format, QStringLiteral("-o"), path(format),
-                       path(QStringLiteral("in"))});
+                      {QStringLiteral("-q"), QStringLiteral("--quality=95"), QStringLiteral("--strip"),
+                       QStringLiteral("-f"), format, QStringLiteral("-o"), path(format), path(QStringLiteral("in"))});
         ASSERT_TRUE(command.waitForFinished(60000));
         EXPECT_EQ(command.exitCode(), 0) << command.readAllStandardError().toStdString();
         for (const PictureCorpus::Sample &sample : samples) {

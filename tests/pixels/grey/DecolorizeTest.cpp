@@ -1,12 +1,16 @@
 // The row functions and the decolorize of a surface against the plain per-pixel grey rule.
 
 #include "pixels/grey/Decolorize.h"
+#include "pixels/files/PictureEncoding.h"
 #include "pixels/grey/DecolorizeRows.h"
+#include "pixels/grey/DeepGrey.h"
 #include "tests/pixels/grey/GreyRule.h"
 #include "tests/support/Gdi.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QRandomGenerator>
+#include <QRgba64>
 
 #include <gtest/gtest.h>
 
@@ -254,6 +258,42 @@ TEST(DecolorizeSurface, GreyRowsAboveAColouredOneAreKeptAndASecondWalkChangesNot
         EXPECT_EQ(surface, once);
         EXPECT_EQ(stillShared, once);
     }
+}
+
+// A 16-bit picture keeps its depth: each grey sample is the rule on the 16-bit samples, alpha aside, and a grey
+// PNG holds exactly those samples.
+TEST(DecolorizeSurface, SixteenBitSamplesKeepTheirDepthThroughThePng)
+{
+    QImage colour(23, 7, QImage::Format_RGBA64);
+    QRandomGenerator random(16);
+    for (int y = 0; y < colour.height(); ++y) {
+        auto *row = reinterpret_cast<QRgba64 *>(colour.scanLine(y));
+        for (int x = 0; x < colour.width(); ++x)
+            row[x] = QRgba64::fromRgba64(quint16(random.generate()), quint16(random.generate()),
+                                         quint16(random.generate()), quint16(random.generate()));
+    }
+    colour.setPixelColor(0, 0, QColor::fromRgba64(65535, 65535, 65535));
+    const PictureResult<QImage> grey = greyPicture16(colour);
+    ASSERT_TRUE(grey);
+    ASSERT_EQ(grey.value().format(), QImage::Format_Grayscale16);
+    for (int y = 0; y < colour.height(); ++y) {
+        const auto *from = reinterpret_cast<const QRgba64 *>(colour.constScanLine(y));
+        const auto *to = reinterpret_cast<const quint16 *>(grey.value().constScanLine(y));
+        for (int x = 0; x < colour.width(); ++x) {
+            const quint64 expected =
+                (9798 * quint64(from[x].red()) + 19235 * quint64(from[x].green()) + 3735 * quint64(from[x].blue()))
+                >> 15;
+            ASSERT_EQ(to[x], expected) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(reinterpret_cast<const quint16 *>(grey.value().constScanLine(0))[0], 65535);
+
+    QByteArray png;
+    QBuffer device(&png);
+    ASSERT_TRUE(device.open(QIODevice::WriteOnly));
+    const PictureResult<bool> written = encodePicture(device, grey.value(), PictureFormat::Png, EncodingSettings());
+    ASSERT_TRUE(written && written.value());
+    EXPECT_EQ(QImage::fromData(png, "png"), grey.value());
 }
 
 } // namespace

@@ -1,0 +1,96 @@
+#include "PictureMetadata.h"
+
+#include <exiv2/exiv2.hpp>
+
+#include <mutex>
+
+struct PictureMetadata::Data
+{
+    Exiv2::ExifData exif;
+    Exiv2::XmpData xmp;
+    Exiv2::IptcData iptc;
+};
+
+namespace {
+
+// The XMP toolkit keeps global state: it is set up once, and told how to lock it for threads that parse at once.
+void lockXmp(void *mutex, bool lock)
+{
+    auto *xmpMutex = static_cast<std::mutex *>(mutex);
+    if (lock)
+        xmpMutex->lock();
+    else
+        xmpMutex->unlock();
+}
+
+void setUpLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        static std::mutex xmpMutex;
+        Exiv2::XmpParser::initialize(lockXmp, &xmpMutex);
+        // A damaged block is the caller's to report, once, in its own words.
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+    });
+}
+
+const Exiv2::byte *bytesOf(const QByteArray &bytes)
+{
+    return reinterpret_cast<const Exiv2::byte *>(bytes.constData());
+}
+
+// The tags that describe the source's pixels rather than the picture, set for a result whose pixels differ.
+void fitToResult(Exiv2::ExifData &exif, Exiv2::XmpData &xmp, PictureMetadata::Orientation orientation)
+{
+    Exiv2::ExifThumb(exif).erase();
+    if (orientation == PictureMetadata::Orientation::AsCoded)
+        return;
+    const Exiv2::ExifKey exifOrientation("Exif.Image.Orientation");
+    if (exif.findKey(exifOrientation) != exif.end())
+        exif[exifOrientation.key()] = uint16_t(1);
+    const Exiv2::XmpKey xmpOrientation("Xmp.tiff.Orientation");
+    if (xmp.findKey(xmpOrientation) != xmp.end())
+        xmp[xmpOrientation.key()] = "1";
+}
+
+} // namespace
+
+PictureResult<PictureMetadata> PictureMetadata::readFrom(const QByteArray &fileBytes)
+{
+    setUpLibrary();
+    try {
+        auto image = Exiv2::ImageFactory::open(bytesOf(fileBytes), long(fileBytes.size()));
+        image->readMetadata();
+        PictureMetadata metadata;
+        auto data = std::make_shared<Data>(Data{image->exifData(), image->xmpData(), image->iptcData()});
+        if (!data->exif.empty() || !data->xmp.empty() || !data->iptc.empty())
+            metadata.m_data = std::move(data);
+        return metadata;
+    } catch (const Exiv2::AnyError &) {
+        return PictureFailure{PictureError::NotAPicture, {}};
+    }
+}
+
+QByteArray PictureMetadata::insertedInto(const QByteArray &encoded, Orientation orientation) const
+{
+    if (!m_data)
+        return encoded;
+    setUpLibrary();
+    try {
+        auto image = Exiv2::ImageFactory::open(bytesOf(encoded), long(encoded.size()));
+        image->readMetadata();
+        Exiv2::ExifData exif = m_data->exif;
+        Exiv2::XmpData xmp = m_data->xmp;
+        fitToResult(exif, xmp, orientation);
+        image->setExifData(exif);
+        image->setXmpData(xmp);
+        image->setIptcData(m_data->iptc);
+        image->writeMetadata();
+        Exiv2::BasicIo &io = image->io();
+        io.seek(0, Exiv2::BasicIo::beg);
+        const Exiv2::DataBuf written = io.read(long(io.size()));
+        return QByteArray(reinterpret_cast<const char *>(written.pData_), qsizetype(written.size_));
+    } catch (const Exiv2::AnyError &) {
+        return encoded;
+    }
+}
