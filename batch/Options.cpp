@@ -148,7 +148,7 @@ constexpr OptionSpec OptionTable[] = {
     {0, "memory", "大小", "正在处理的图片最多共用这么多内存(如 512M、2G;默认按可用内存)", nullptr, takeMemory},
     {0, "overwrite", nullptr, "替换已存在的输出文件(默认跳过)", &Options::overwrite, nullptr},
     {'q', "quiet", nullptr, "只报告失败", &Options::quiet, nullptr},
-    {'v', "verbose", nullptr, "逐个列出跳过的文件和读不出的元数据", &Options::verbose, nullptr},
+    {'v', "verbose", nullptr, "逐个列出跳过的文件及原因,和读不出的元数据", &Options::verbose, nullptr},
     {'h', "help", nullptr, "显示此帮助并退出", &Options::help, nullptr},
     {0, "version", nullptr, "显示版本信息并退出", &Options::version, nullptr},
 };
@@ -290,7 +290,7 @@ QString usageText()
     QString text =
         QStringLiteral("用法:kelvo-gray [选项] 图片或文件夹...\n"
                        "把 JPEG 和 BMP 图片去色变为黑白;BMP 结果与 Kelvo.图片去色黑白工具 保存的文件逐字节相同。\n"
-                       "文件夹中的图片按内容识别,其他文件略过。\n"
+                       "文件夹中的文件按内容识别,不是图片的跳过并计数。\n"
                        "\n");
     for (const OptionSpec &option : OptionTable)
         text += helpOf(option);
@@ -298,8 +298,9 @@ QString usageText()
            + QStringLiteral("\n"
                             "旁边有同名(扩展名不同)的图片,或两个输入的结果会重名时,命名为“原名-黑白-散列.扩展名”,\n"
                             "散列由文件名算出,文件名也相同时由路径算出。\n"
+                            "名字按结果所在的文件系统比较:在不分大小写的 FAT U 盘上,A.jpg 和 a.jpg 的结果也这样区分。\n"
                             "JPEG 和 PNG 结果保留原图的 EXIF、XMP 和 IPTC(方向改为 1,不带缩略图)。\n"
-                            "退出状态:0 全部成功,1 有文件失败(其余文件照常写出),2 用法错误。\n"
+                            "退出状态:0 全部成功,1 有文件失败(其余文件照常写出),2 用法错误或无法读取列表。\n"
                             "\n"
                             "示例:\n"
                             "  kelvo-gray -r -o 黑白 相册/\n"
