@@ -49,8 +49,10 @@ ConversionResult GreySource::load()
     return {std::nullopt, qint64(m_surface.width()) * m_surface.height()};
 }
 
-GreyWrite startSave(const QImage &surface, const QByteArray &target, PictureFormat format, bool replace)
+GreyWrite startSave(QImage surface, const QByteArray &target, PictureFormat format, bool replace)
 {
+    if (format != PictureFormat::Png)
+        flattenOverWhite(surface);
     const auto atTakenName = replace ? WholeFile::AtTakenName::Replace : WholeFile::AtTakenName::Keep;
     PictureResult<PictureWrite> write = startWholePictureWrite(surface, target, format, atTakenName);
     if (!write)

@@ -36,7 +36,7 @@ class GreySource
 public:
     explicit GreySource(const QByteArray &path)
         : m_path(path)
-        , m_reader(path)
+        , m_reader(path, SourceFormatSet::All)
     {
     }
 
@@ -57,14 +57,15 @@ private:
 
 // A grey picture encoded into an unnamed or hidden file beside its target, waiting to be committed: to have
 // the disk confirm it and give it its name, which takes time but no processor. The file appears whole or not
-// at all; a file or link at the name is replaced only when `replace` is set, never written through.
+// at all; a file or link at the name is replaced only when `replace` is set, never written through. A surface
+// with transparency keeps it in a PNG and shows over white in the other formats.
 struct GreyWrite
 {
     std::optional<PictureWrite> write; // empty when encoding failed
     QByteArray target;
     ConversionResult result;
 };
-GreyWrite startSave(const QImage &surface, const QByteArray &target, PictureFormat format, bool replace);
+GreyWrite startSave(QImage surface, const QByteArray &target, PictureFormat format, bool replace);
 // Commits many saves at once: the disk confirms the files of each file system they are on in one wait, then
 // each takes its name. The results come in the order of the saves.
 std::vector<ConversionResult> commitSaves(std::vector<GreyWrite> &saves);

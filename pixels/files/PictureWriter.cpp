@@ -237,7 +237,9 @@ PictureResult<PictureWrite> startWholePictureWrite(const QImage &picture, const 
 {
     if (picture.isNull())
         return PictureFailure{PictureError::NoPicture, {}};
-    const PictureResult<QImage> image = opaque32(picture);
+    // A PNG keeps a picture's transparency.
+    const bool keepAlpha = format == PictureFormat::Png && picture.format() == QImage::Format_ARGB32;
+    const PictureResult<QImage> image = keepAlpha ? picture : opaque32(picture);
     if (!image)
         return image.failure();
     PictureResult<WholeFile> file = WholeFile::create(nativePath);

@@ -4,5 +4,5 @@
 #include <QImage>
 
 // Writes `picture` (Format_RGB32, every pixel grey) to `device` as an 8-bit grey PNG file, with the picture's
-// resolution. False when libpng or the device failed; errno then tells why, where the system said.
+// resolution; one with transparency (Format_ARGB32) as 8-bit grey and alpha. False when libpng or the device failed; errno then tells why, where the system said.
 bool encodeGreyPng(const QImage &picture, QIODevice &device);
