@@ -8,6 +8,7 @@
 
 #include <QtEndian>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -31,9 +32,24 @@ struct HeifDecoding
 
 namespace {
 
-// No side of a picture beyond this: a limit of libheif's own, checked as it reads the container, before any
-// grid or tile takes memory.
-constexpr int LargestSide = 65535;
+// libheif holds each side of an image, and of the canvas a grid of tiles is put together on (which may claim far
+// more than the image's own size says), to a limit before it allocates anything for the picture: the side of
+// the largest square picture the budget holds, or libheif's own default where that is less.
+constexpr qint64 LibheifLargestSide = 32768;
+
+int largestSide(qint64 budget)
+{
+    const auto side = qint64(std::sqrt(double(budget / surfaceBytes(1, 1))));
+    return int(qBound<qint64>(1, side, LibheifLargestSide));
+}
+
+// A picture beyond the limits above, or beyond the memory at hand, is one too large; anything else is no
+// picture libheif can read.
+PictureFailure failureOf(heif_error error)
+{
+    return {error.code == heif_error_Memory_allocation_error ? PictureError::OutOfMemory : PictureError::NotAPicture,
+            {}};
+}
 
 struct ImageDeleter
 {
@@ -100,23 +116,25 @@ PictureResult<PictureHeader> HeifReader::readHeader(QFile &file, qint64 budget)
     heif_context *context = m_decoding->context;
     if (!context)
         return PictureFailure{PictureError::OutOfMemory, {}};
-    heif_context_set_maximum_image_size_limit(context, LargestSide);
-    if (heif_context_read_from_memory_without_copy(context, m_bytes.constData(), size_t(m_bytes.size()), nullptr).code
-        != heif_error_Ok)
-        return PictureFailure{PictureError::NotAPicture, {}};
-    if (heif_context_get_primary_image_handle(context, &m_decoding->primary).code != heif_error_Ok)
-        return PictureFailure{PictureError::NotAPicture, {}};
-    const heif_image_handle *primary = m_decoding->primary;
-    m_header.size = QSize(heif_image_handle_get_width(primary), heif_image_handle_get_height(primary));
+    heif_context_set_maximum_image_size_limit(context, largestSide(budget));
+    const heif_error read =
+        heif_context_read_from_memory_without_copy(context, m_bytes.constData(), size_t(m_bytes.size()), nullptr);
+    if (read.code != heif_error_Ok)
+        return failureOf(read);
+    const heif_error primary = heif_context_get_primary_image_handle(context, &m_decoding->primary);
+    if (primary.code != heif_error_Ok)
+        return failureOf(primary);
+    const heif_image_handle *handle = m_decoding->primary;
+    m_header.size = QSize(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
     if (m_header.size.isEmpty())
         return PictureFailure{PictureError::NotAPicture, {}};
     if (!surfaceFits(m_header.size, budget))
         return PictureFailure{PictureError::OutOfMemory, {}};
-    m_header.hasAlpha = heif_image_handle_has_alpha_channel(primary);
-    m_header.sixteenBitSamples = heif_image_handle_get_luma_bits_per_pixel(primary) > 8;
-    m_header.exif = tiffStructureOf(metadataBlock(primary, "Exif"));
-    m_header.xmp = metadataBlock(primary, "mime", "application/rdf+xml");
-    m_header.iccProfile = iccProfileOf(primary);
+    m_header.hasAlpha = heif_image_handle_has_alpha_channel(handle);
+    m_header.sixteenBitSamples = heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
+    m_header.exif = tiffStructureOf(metadataBlock(handle, "Exif"));
+    m_header.xmp = metadataBlock(handle, "mime", "application/rdf+xml");
+    m_header.iccProfile = iccProfileOf(handle);
     return m_header;
 }
 
@@ -132,10 +150,10 @@ PictureResult<QImage> HeifReader::readPixels(QFile & /*file*/, SampleDepth /*dep
                           m_header.hasAlpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options);
     heif_decoding_options_free(options);
     const std::unique_ptr<heif_image, ImageDeleter> image(decoded);
-    if (error.code != heif_error_Ok || !image)
-        return PictureFailure{error.code == heif_error_Memory_allocation_error ? PictureError::OutOfMemory
-                                                                               : PictureError::NotAPicture,
-                              {}};
+    if (error.code != heif_error_Ok)
+        return failureOf(error);
+    if (!image)
+        return PictureFailure{PictureError::NotAPicture, {}};
     int stride = 0;
     const uint8_t *rows = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     if (!rows || heif_image_get_width(image.get(), heif_channel_interleaved) != m_header.size.width()
