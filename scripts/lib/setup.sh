@@ -7,16 +7,18 @@ KELVO_BUILD=${KELVO_BUILD:-$KELVO_ROOT/build}
 # What building, running and testing the program needs.
 KELVO_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-translations-l10n libjpeg-dev libpng-dev
+  qt6-base-dev qt6-translations-l10n libjpeg-dev libpng-dev libtiff-dev libgif-dev libwebp-dev libheif-dev
   fonts-wqy-microhei
   libgtest-dev libbenchmark-dev
 )
 # What only the tests need on top: a real X server, a window manager, input and screenshots, the accessibility
 # bus that the end-to-end test reads the status line from, the validators of the desktop entry and the
 # software-centre listing, the fuzzers, what checks the package (Debian's checker, the hardening check in
-# devscripts, man), and GNU parallel to share out kelvo-gray's work.
+# devscripts, man), GNU parallel to share out kelvo-gray's work, and the formats' own encoders and decoders
+# that kelvo-gray's results are held to (Pillow, libwebp's, libtiff's and libheif's tools, ImageMagick).
 KELVO_TEST_PACKAGES=(
   xvfb openbox xdotool wmctrl x11-utils x11-apps imagemagick
+  python3-pil webp libtiff-tools libheif-examples
   dbus at-spi2-core python3-pyatspi
   desktop-file-utils appstream
   clang libclang-rt-14-dev
