@@ -39,7 +39,7 @@ constexpr qint64 LibheifLargestSide = 32768;
 
 int largestSide(qint64 budget)
 {
-    const auto side = qint64(std::sqrt(double(budget / surfaceBytes(1, 1))));
+    const auto side = qint64(std::sqrt(double(budget) / double(surfaceBytes(1, 1))));
     return int(qBound<qint64>(1, side, LibheifLargestSide));
 }
 

@@ -88,9 +88,10 @@ bool writeRows(png_structp png, png_infop info, const QImage &picture, Packing p
     for (int y = 0; y < picture.height(); ++y) {
         const auto *row = reinterpret_cast<const quint32 *>(picture.constScanLine(y));
         if (alpha) {
+            png_bytep to = greyRow;
             for (int x = 0; x < width; ++x) {
-                greyRow[2 * x] = png_byte(row[x]);
-                greyRow[2 * x + 1] = png_byte(row[x] >> 24);
+                *to++ = png_byte(row[x]);
+                *to++ = png_byte(row[x] >> 24);
             }
         } else {
             for (int x = 0; x < width; ++x)
