@@ -126,10 +126,12 @@ PictureResult<QImage> GifReader::readPixels(QFile & /*file*/, SampleDepth /*dept
         auto *to = reinterpret_cast<quint32 *>(surface.scanLine(y));
         for (int x = 0; x < frame.Width && frame.Left + x < m_header.size.width(); ++x) {
             const int index = line[size_t(x)];
-            if (index == m_transparentIndex || index >= colours->ColorCount)
+            if (index >= colours->ColorCount)
                 continue;
+            // The transparent colour keeps its colour, as other readers give it, under no opacity.
+            const quint32 opacity = index == m_transparentIndex ? 0 : 0xFF000000u;
             const GifColorType colour = colours->Colors[index];
-            to[frame.Left + x] = 0xFF000000u | quint32(colour.Red) << 16 | quint32(colour.Green) << 8 | colour.Blue;
+            to[frame.Left + x] = opacity | quint32(colour.Red) << 16 | quint32(colour.Green) << 8 | colour.Blue;
         }
     }
     return surface;

@@ -486,6 +486,7 @@ def make():
                append_images=[image.transpose(Image.Transpose.FLIP_LEFT_RIGHT)])
     image.convert('P', palette=Image.Palette.ADAPTIVE, colors=64).save(
         'gif-animated.gif', save_all=True, append_images=[image.transpose(Image.Transpose.FLIP_LEFT_RIGHT)])
+    image.convert('P', palette=Image.Palette.ADAPTIVE, colors=16).save('gif-transparent.gif', transparency=3)
     run('heif-enc', '-q', '90', 'png-interlaced.png', '-o', 'heic.heic')
     run('heif-enc', '-A', '-q', '90', 'png-interlaced.png', '-o', 'avif.avif')
 
@@ -549,13 +550,13 @@ TEST_F(KelvoGray, EveryFormatGivesTheGreyOfWhatItsOwnDecoderReads)
     ASSERT_TRUE(python.waitForFinished(60000) && python.exitCode() == 0) << python.readAllStandardError().toStdString();
     QStringList sources = QDir(path(QStringLiteral("."))).entryList(QDir::Files);
     sources.removeAll(QStringLiteral("samples.py"));
-    ASSERT_EQ(sources.size(), 19);
+    ASSERT_EQ(sources.size(), 20);
 
     QStringList pairs;
     for (const QString &format : {QStringLiteral("bmp"), QStringLiteral("png")}) {
         const Outcome outcome = run({QStringLiteral("-f"), format, QStringLiteral("-o"), format, QStringLiteral(".")});
         EXPECT_EQ(outcome.status, 0) << outcome.errors.toStdString();
-        EXPECT_TRUE(outcome.errors.contains(QStringLiteral("转换 19 个, 跳过 0 个, 失败 0 个")))
+        EXPECT_TRUE(outcome.errors.contains(QStringLiteral("转换 20 个, 跳过 0 个, 失败 0 个")))
             << outcome.errors.toStdString();
         for (const QString &source : sources)
             pairs << source << format + QLatin1Char('/') + QFileInfo(source).completeBaseName() + "-黑白." + format;
