@@ -2,7 +2,8 @@
 # The per-format rows of scripts/bench --batch: the same 24 photo-like pictures of 6 MP in PNG, TIFF (LZW),
 # WebP (lossy), GIF, HEIC and AVIF, made before the clock starts, each format's conversion to bitmaps timed
 # beside its floor and its peer, side by side in one run, their order turning from round to round:
-#   kelvo-decode-floor, 2 at a time   the format's own library decoding the files into memory, nothing more
+#   kelvo-decode-floor, 2 at a time   the format's own library decoding the files, written out as PPM files as
+#                                     they come (as djpeg -ppm is the JPEG's floor), no grey at all
 #   Pillow, 2 processes               convert('L'), saved as a 24-bit bitmap (it reads no HEIC or AVIF)
 #   kelvo-gray -j 2                   to 24-bit bitmaps
 # Usage: bench-formats.sh BUILD FOLDER ROUNDS (from bench-batch.sh, whose build and folder it shares).
@@ -74,8 +75,8 @@ for ((round = 0; round < rounds; ++round)); do
     for ((i = 0; i < round % 3; ++i)); do order=("${order[@]:1}" "${order[0]}"); done
     for contender in "${order[@]}"; do
       case $contender in
-        floor) timed "format-floor-$format" sh -c 'find "$1" -type f -print0 | xargs -0 -n 12 -P 2 "$2"' sh \
-          "$folder" "$floor" ;;
+        floor) timed "format-floor-$format" sh -c 'find "$1" -type f -print0 | xargs -0 -n 12 -P 2 "$2" "$3"' sh \
+          "$folder" "$floor" "$work/out" ;;
         gray) timed "format-gray-$format" "$gray" -q -j 2 -o "$work/out" "$folder" ;;
         pillow)
           [ "$format" = heic ] || [ "$format" = avif ] ||
