@@ -7,7 +7,6 @@
 #include "pixels/jpeg/JpegLuminance.h"
 #include "pixels/jpeg/JpegQuality.h"
 #include "pixels/memory/MemoryBudget.h"
-#include "pixels/png/DeepPng.h"
 
 #include <QFile>
 
@@ -34,8 +33,6 @@ PictureError folderErrorKind(int error)
 
 // A bitmap holds no metadata and no quality, and is not read a second time for them.
 constexpr char BitmapSignature[] = "BM";
-// What tells a PNG of 16 bits a sample: its signature and header, up to the bit depth.
-constexpr qint64 PngHeaderBytes = 25;
 
 // The whole file at `path`, by the system's bytes of its name, or its first `count` bytes; empty when it cannot
 // be read.
@@ -73,30 +70,18 @@ qint64 surfaceMemoryBudget()
 
 ConversionResult GreySource::inspect(qint64 budget)
 {
-    PictureResult<QSize> size = m_reader.inspect(budget);
-    if (!size && size.failure().kind == PictureError::NotAPicture && m_settings.format == PictureFormat::Png)
-        size = inspectDeep(budget, size.failure());
+    const PictureResult<QSize> size = m_reader.inspect(budget);
     if (!size)
         return failed(FileStep::Load, size.failure(), m_path);
     m_pixels = qint64(size.value().width()) * size.value().height();
+    const PictureHeader &header = m_reader.header();
+    // A PNG result keeps 16-bit samples; transparency keeps its 8-bit grey and alpha.
+    m_deep = header.sixteenBitSamples && !header.hasAlpha && m_settings.format == PictureFormat::Png;
     m_surfaceBytes =
         m_deep ? m_pixels * DeepBytesPerPixel : ::surfaceBytes(size.value().width(), size.value().height());
+    if (m_surfaceBytes > budget)
+        return failed(FileStep::Load, failureAt(PictureError::OutOfMemory, m_path), m_path);
     return {};
-}
-
-// A PNG of 16 bits a sample, which the reader leaves aside, is read here, whole, to keep its depth in a PNG.
-PictureResult<QSize> GreySource::inspectDeep(qint64 budget, const PictureFailure &notAPicture)
-{
-    const std::optional<QSize> size = deepPngSize(bytesOfFile(m_path, PngHeaderBytes));
-    if (!size)
-        return notAPicture;
-    m_bytes = bytesOfFile(m_path);
-    if (qint64(size->width()) * size->height() > budget / DeepBytesPerPixel)
-        return failureAt(PictureError::OutOfMemory, m_path);
-    m_deep = true;
-    // Qt's PNG reader does not turn the pixels as an EXIF orientation says, so the tag keeps saying it.
-    m_encoding.orientation = PictureMetadata::Orientation::AsCoded;
-    return *size;
 }
 
 bool GreySource::readExtras()
@@ -115,8 +100,8 @@ bool GreySource::readExtras()
         readable = metadata.ok();
         m_encoding.metadata = readable ? metadata.value() : PictureMetadata();
     }
-    // Only the luminance's copy and a 16-bit picture's decode need the file again.
-    if (!m_deep && !m_settings.keepLuma)
+    // Only the luminance's copy needs the file again.
+    if (!m_settings.keepLuma)
         m_bytes.clear();
     return readable;
 }
@@ -136,13 +121,21 @@ std::optional<GreyWrite> GreySource::startLumaSave(const QByteArray &target) con
                    target, m_pixels);
 }
 
+// The format's reader gives 16 bits a sample where it can when they are asked for, and 8 where it cannot: each
+// takes its own rule.
 ConversionResult GreySource::load()
 {
-    if (m_deep)
-        return loadDeep();
-    PictureResult<QImage> picture = m_reader.read();
+    PictureResult<QImage> picture = m_reader.read(m_deep ? SampleDepth::Sixteen : SampleDepth::Eight);
     if (!picture)
         return failed(FileStep::Load, picture.failure(), m_path);
+    const QImage::Format format = picture.value().format();
+    if (format == QImage::Format_RGBA64 || format == QImage::Format_RGBX64) {
+        PictureResult<QImage> grey = greyPicture16(picture.value());
+        if (!grey)
+            return failed(FileStep::Load, failureAt(grey.failure().kind, m_path), m_path);
+        m_surface = std::move(grey).value();
+        return {std::nullopt, m_pixels};
+    }
     m_surface = std::move(picture).value();
     // The surface is this picture's alone, so the walk rewrites it in place.
     const PictureResult<> grey = decolorizePicture(m_surface);
@@ -151,21 +144,11 @@ ConversionResult GreySource::load()
     return {std::nullopt, m_pixels};
 }
 
-ConversionResult GreySource::loadDeep()
-{
-    const PictureResult<QImage> picture = readDeepPng(m_bytes);
-    if (!picture)
-        return failed(FileStep::Load, failureAt(picture.failure().kind, m_path), m_path);
-    PictureResult<QImage> grey = greyPicture16(picture.value());
-    if (!grey)
-        return failed(FileStep::Load, failureAt(grey.failure().kind, m_path), m_path);
-    m_surface = std::move(grey).value();
-    return {std::nullopt, m_pixels};
-}
-
-GreyWrite startSave(const QImage &surface, const QByteArray &target, const EncodingSettings &encoding,
+GreyWrite startSave(QImage surface, const QByteArray &target, const EncodingSettings &encoding,
                     const ResultSettings &settings)
 {
+    if (settings.format != PictureFormat::Png)
+        flattenOverWhite(surface);
     return started(startWholePictureWrite(surface, target, settings.format, encoding, atTakenName(settings)), target,
                    qint64(surface.width()) * surface.height());
 }

@@ -54,14 +54,15 @@ struct GreyWrite
 // One source picture on its way to grey, in two steps, so that a worker can wait for its share of the memory
 // between them: inspect() checks the headers and tells the surface's size, load() decodes the picture (its
 // orientation applied) and turns it grey. What its result holds besides, its metadata and quality, comes from
-// the source file as well (readExtras()). A PNG source of 16 bits a sample keeps its depth in a PNG result.
+// the source file as well (readExtras()). A source of 16 bits a sample, without transparency, keeps its depth in
+// a PNG result where its format's reader gives 16 bits.
 class GreySource
 {
 public:
     GreySource(const QByteArray &path, const ResultSettings &settings)
         : m_path(path)
         , m_settings(settings)
-        , m_reader(path)
+        , m_reader(path, SourceFormatSet::All)
     {
     }
 
@@ -85,21 +86,19 @@ private:
     // A 16-bit picture takes its 16-bit colour and its 16-bit grey at once.
     static constexpr qint64 DeepBytesPerPixel = 8 + 2;
 
-    PictureResult<QSize> inspectDeep(qint64 budget, const PictureFailure &notAPicture);
-    ConversionResult loadDeep();
-
     QByteArray m_path;
     const ResultSettings &m_settings;
     PictureReader m_reader;
     qint64 m_surfaceBytes = 0;
     qint64 m_pixels = 0;
-    bool m_deep = false; // a PNG of 16 bits a sample, read apart from the reader
+    bool m_deep = false; // read at 16 bits a sample, for a 16-bit result
     QImage m_surface;
     QByteArray m_bytes; // the source file, when something besides its pixels is read from it
     EncodingSettings m_encoding;
 };
 
-GreyWrite startSave(const QImage &surface, const QByteArray &target, const EncodingSettings &encoding,
+// A surface with transparency keeps it in a PNG, and shows over white in the other formats.
+GreyWrite startSave(QImage surface, const QByteArray &target, const EncodingSettings &encoding,
                     const ResultSettings &settings);
 // Commits many saves at once: the disk confirms the files of each file system they are on in one wait, then
 // each takes its name. The results come in the order of the saves.

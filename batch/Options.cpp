@@ -132,7 +132,7 @@ constexpr OptionSpec OptionTable[] = {
     {'R', "relative", nullptr, "命令行上给出的路径也像列表中的一样整个保持", &Options::relative, nullptr},
     {'f', "format", "格式",
      "输出格式:bmp(默认,24 位位图)、jpg(也作 jpeg)或 png(灰度,\n"
-     "16 位的原图得到 16 位);不区分大小写",
+     "16 位的原图得到 16 位,透明的图片带透明通道);不区分大小写",
      nullptr, takeFormat},
     {0, "quality", "N",
      "JPEG 结果的质量,1 到 100(默认:JPEG 原图保持它自己的质量,\n"
@@ -289,8 +289,9 @@ QString usageText()
 {
     QString text =
         QStringLiteral("用法:kelvo-gray [选项] 图片或文件夹...\n"
-                       "把 JPEG 和 BMP 图片去色变为黑白;BMP 结果与 Kelvo.图片去色黑白工具 保存的文件逐字节相同。\n"
-                       "文件夹中的文件按内容识别,不是图片的跳过并计数。\n"
+                       "把 JPEG、BMP、PNG、TIFF、WebP、GIF、HEIC/HEIF 和 AVIF 图片去色变为黑白;\n"
+                       "JPEG 和 BMP 图片的 BMP 结果与 Kelvo.图片去色黑白工具 保存的文件逐字节相同。\n"
+                       "图片按内容(开头的字节)识别,不看扩展名;文件夹中的其他文件跳过并计数,-v 逐个列出原因。\n"
                        "\n");
     for (const OptionSpec &option : OptionTable)
         text += helpOf(option);

@@ -19,10 +19,11 @@ set(CPACK_KELVO_STRIP ${CMAKE_STRIP})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# dpkg-shlibdeps adds the libraries the program and the skin library link against, with their versions. Named
-# here is what it cannot see because it is loaded at run time: the Qt widgets and gui runtime with the JPEG and
-# icon decoders and the X11 platform plugin (all in libqt6gui6), the toolkit's own Chinese texts, a font that
-# has the Chinese glyphs, and xdg-open for the web links.
+# dpkg-shlibdeps adds the libraries the programs and the skin library link against, with their versions: among
+# them each picture format's own (libjpeg, libpng, libtiff, giflib, libwebp, libheif with its HEVC and AV1
+# decoders built in on Debian 12). Named here is what it cannot see because it is loaded at run time: the Qt
+# widgets and gui runtime with the JPEG and icon decoders and the X11 platform plugin (all in libqt6gui6), the
+# toolkit's own Chinese texts, a font that has the Chinese glyphs, and xdg-open for the web links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "libqt6widgets6, libqt6gui6, qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk, xdg-utils")

@@ -1,6 +1,6 @@
 // Writes the fuzzers' starting corpora from pictures and skins made here: nothing is downloaded.
 // Usage: kelvo_fuzz_seeds <folder>  → <folder>/load_picture/…, <folder>/skin_file/…
-#include "tests/hostile/PictureCorpus.h"
+#include "tests/hostile/FormatCorpus.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -49,7 +49,8 @@ int main(int argc, char **argv)
         return 1;
 
     int written = 0;
-    for (const auto &sample : PictureCorpus::goodPictures() + PictureCorpus::badPictures())
+    for (const auto &sample : PictureCorpus::goodPictures() + PictureCorpus::badPictures()
+                                  + PictureCorpus::otherFormatPictures() + PictureCorpus::badOtherFormatPictures())
         written += writeSeed(pictures, sample.bytes);
     QFile skinFile(QStringLiteral(KELVO_DEFAULT_SKIN));
     if (!skinFile.open(QIODevice::ReadOnly))

@@ -11,24 +11,24 @@
 
 namespace {
 
-PictureResult<QImage> readRunLength(InspectedBitmap &bitmap)
+PictureResult<QImage> readRunLength(QByteArray &bytes, const BmpLayout &layout)
 {
-    QBuffer buffer(&bitmap.bytes);
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "bmp");
     QImage image;
-    if (!decodeWithQt(reader, bitmap.layout.size, image))
+    if (!decodeWithQt(reader, layout.size, image))
         return PictureFailure{PictureError::NotAPicture, {}};
     return image;
 }
 
 // A bitmap of more pixels than Qt's reader takes.
-PictureResult<QImage> readInBands(QFile &file, const InspectedBitmap &bitmap)
+PictureResult<QImage> readInBands(QFile &file, const QByteArray &head, const BmpLayout &layout)
 {
-    QImage image = ImageAllocator::allocate(bitmap.layout.size, QImage::Format_RGB32);
+    QImage image = ImageAllocator::allocate(layout.size, QImage::Format_RGB32);
     if (image.isNull())
         return PictureFailure{PictureError::OutOfMemory, {}};
-    if (!readBitmapInBands(file, bitmap.bytes, bitmap.layout, image))
+    if (!readBitmapInBands(file, head, layout, image))
         return PictureFailure{PictureError::NotAPicture, {}};
     return image;
 }
@@ -49,33 +49,34 @@ PictureResult<QImage> readFromFile(QFile &file, const BmpLayout &layout)
 
 } // namespace
 
-PictureResult<InspectedBitmap> inspectBitmap(QFile &file, qint64 budget)
+PictureResult<PictureHeader> BitmapReader::readHeader(QFile &file, qint64 budget)
 {
     file.seek(0);
-    InspectedBitmap bitmap;
-    bitmap.bytes = file.read(BmpHeadBytes);
-    const std::optional<BmpLayout> layout = readBmpHeaders(bitmap.bytes, file.size());
+    m_bytes = file.read(BmpHeadBytes);
+    const std::optional<BmpLayout> layout = readBmpHeaders(m_bytes, file.size());
     if (!layout)
         return PictureFailure{PictureError::NotAPicture, {}};
-    bitmap.layout = *layout;
+    m_layout = *layout;
     if (!surfaceFits(layout->size, budget))
         return PictureFailure{PictureError::OutOfMemory, {}};
+    PictureHeader header;
+    header.size = layout->size;
     if (!layout->runLength())
-        return bitmap;
+        return header;
     std::optional<QByteArray> bytes = readEntireFile(file);
     if (!bytes)
         return PictureFailure{PictureError::FileAccess, {}};
-    bitmap.bytes = std::move(*bytes);
-    if (!readBmpLayout(bitmap.bytes))
+    m_bytes = std::move(*bytes);
+    if (!readBmpLayout(m_bytes))
         return PictureFailure{PictureError::NotAPicture, {}};
-    return bitmap;
+    return header;
 }
 
-PictureResult<QImage> readBitmap(QFile &file, InspectedBitmap &bitmap)
+PictureResult<QImage> BitmapReader::readPixels(QFile &file, SampleDepth /*depth*/)
 {
-    if (bitmap.layout.runLength())
-        return readRunLength(bitmap);
-    if (qint64(bitmap.layout.size.width()) * bitmap.layout.size.height() > QtBitmapPixelLimit)
-        return readInBands(file, bitmap);
-    return readFromFile(file, bitmap.layout);
+    if (m_layout.runLength())
+        return readRunLength(m_bytes, m_layout);
+    if (qint64(m_layout.size.width()) * m_layout.size.height() > QtBitmapPixelLimit)
+        return readInBands(file, m_bytes, m_layout);
+    return readFromFile(file, m_layout);
 }

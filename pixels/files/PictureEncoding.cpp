@@ -98,7 +98,9 @@ PictureResult<bool> encodePixels(QIODevice &device, const QImage &picture, Pictu
 {
     if (picture.format() == QImage::Format_Grayscale16 && format == PictureFormat::Png)
         return encodeGreyPng16(picture, device);
-    const PictureResult<QImage> image = opaque32(picture);
+    // A PNG keeps a picture's transparency; the other formats were given it shown over white.
+    const bool keepAlpha = format == PictureFormat::Png && picture.format() == QImage::Format_ARGB32;
+    const PictureResult<QImage> image = keepAlpha ? PictureResult<QImage>(picture) : opaque32(picture);
     if (!image)
         return image.failure();
     if (format == PictureFormat::Png && isGreyPicture(image.value()))

@@ -1,5 +1,6 @@
 #include "PictureReader.h"
 
+#include "Orientation.h"
 #include "PathOpening.h"
 
 #include "pixels/memory/MemoryBudget.h"
@@ -29,23 +30,29 @@ void limitDecoderAllocations(qint64 budget)
     QImageReader::setAllocationLimit(int(qMin<qint64>(budget / MiB + 1, std::numeric_limits<int>::max())));
 }
 
-} // namespace
-
-// JPEG and BMP files announce themselves in their first two bytes; nothing else is worth reading.
-std::optional<PictureReader::Kind> PictureReader::announcedKind(int fd)
+// The format the first bytes of `fd` announce; null for none, or a file too short to tell.
+const SourceFormat *formatOf(int fd)
 {
-    unsigned char magic[2] = {};
-    if (::pread(fd, magic, sizeof magic, 0) != qint64(sizeof magic))
-        return std::nullopt;
-    if (magic[0] == 0xFF && magic[1] == 0xD8)
-        return Kind::Jpeg;
-    if (magic[0] == 'B' && magic[1] == 'M')
-        return Kind::Bitmap;
-    return std::nullopt;
+    char head[SourceHeadBytes] = {};
+    const ssize_t got = ::pread(fd, head, sizeof head, 0);
+    return got > 0 ? announcedFormat(QByteArrayView(head, qsizetype(got))) : nullptr;
 }
 
-PictureReader::PictureReader(QByteArray nativePath)
+// The surface the rest of the engine works on: 32 bits a pixel, opaque or, where the header says the picture
+// has transparency, with straight alpha.
+bool toSurfaceFormat(QImage &image, bool alpha)
+{
+    const QImage::Format format = alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+    if (image.format() != format)
+        image.convertTo(format);
+    return !image.isNull();
+}
+
+} // namespace
+
+PictureReader::PictureReader(QByteArray nativePath, SourceFormatSet formats)
     : m_path(std::move(nativePath))
+    , m_formats(formats)
 {
 }
 
@@ -57,27 +64,23 @@ PictureResult<QSize> PictureReader::inspect()
 PictureResult<QSize> PictureReader::inspect(qint64 budget)
 {
     m_budget = budget;
-    m_inspected = std::monostate();
-    const PictureResult<Kind> kind = open();
-    if (!kind)
-        return kind.failure();
-    if (kind.value() == Kind::Jpeg) {
-        PictureResult<InspectedJpeg> jpeg = inspectJpeg(m_file, budget);
-        if (!jpeg)
-            return failure(jpeg.failure().kind);
-        m_inspected = std::move(jpeg).value();
-        return std::get<InspectedJpeg>(m_inspected).size;
+    m_reader.reset();
+    const PictureResult<const SourceFormat *> format = open();
+    if (!format)
+        return format.failure();
+    m_reader = format.value()->makeReader();
+    PictureResult<PictureHeader> header = m_reader->readHeader(m_file, budget);
+    if (!header) {
+        m_reader.reset();
+        return failure(header.failure().kind);
     }
-    PictureResult<InspectedBitmap> bitmap = inspectBitmap(m_file, budget);
-    if (!bitmap)
-        return failure(bitmap.failure().kind);
-    m_inspected = std::move(bitmap).value();
-    return std::get<InspectedBitmap>(m_inspected).layout.size;
+    m_header = std::move(header).value();
+    return m_header.size;
 }
 
 // Opens the picture file for reading. Only a regular file is read; a pipe or a device could block or never
 // end.
-PictureResult<PictureReader::Kind> PictureReader::open()
+PictureResult<const SourceFormat *> PictureReader::open()
 {
     m_file.close();
     if (m_path.isEmpty())
@@ -89,31 +92,35 @@ PictureResult<PictureReader::Kind> PictureReader::open()
     struct stat status = {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
         return failure(PictureError::FileAccess);
-    const std::optional<Kind> kind = announcedKind(fd);
-    if (!kind)
+    const SourceFormat *format = formatOf(fd);
+    if (!format || !readsFormat(*format, m_formats))
         return failure(PictureError::NotAPicture);
     if (status.st_size > m_budget)
         return failure(PictureError::OutOfMemory);
-    return *kind;
+    return format;
 }
 
-PictureResult<QImage> PictureReader::read()
+PictureResult<QImage> PictureReader::read(SampleDepth depth)
 {
-    if (std::holds_alternative<std::monostate>(m_inspected)) {
+    if (!m_reader) {
         if (PictureResult<QSize> inspected = inspect(); !inspected)
             return inspected.failure();
     }
     limitDecoderAllocations(m_budget);
-    PictureResult<QImage> image = std::holds_alternative<InspectedJpeg>(m_inspected)
-                                      ? readJpeg(std::get<InspectedJpeg>(m_inspected))
-                                      : readBitmap(m_file, std::get<InspectedBitmap>(m_inspected));
-    m_inspected = std::monostate();
+    PictureResult<QImage> image = m_reader->readPixels(m_file, depth);
+    m_reader.reset();
     if (!image)
         return failure(image.failure().kind);
     QImage surface = std::move(image).value();
-    if (surface.format() != QImage::Format_RGB32)
-        surface.convertTo(QImage::Format_RGB32);
-    if (surface.isNull())
+    if (surface.isNull() || !applyTransformation(surface, m_header.transformation))
+        return failure(PictureError::OutOfMemory);
+    if (m_header.dotsPerMeterX > 0 && m_header.dotsPerMeterY > 0) {
+        surface.setDotsPerMeterX(m_header.dotsPerMeterX);
+        surface.setDotsPerMeterY(m_header.dotsPerMeterY);
+    }
+    if (depth == SampleDepth::Sixteen && surface.depth() == 64)
+        return surface;
+    if (!toSurfaceFormat(surface, m_header.hasAlpha))
         return failure(PictureError::OutOfMemory);
     return surface;
 }
@@ -123,14 +130,17 @@ bool looksLikePicture(const QByteArray &nativePath)
     const int fd = openPath(nativePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
-    const bool picture = PictureReader::announcedKind(fd).has_value();
+    const bool picture = fileKindOf(fd) == FileKind::Picture;
     ::close(fd);
     return picture;
 }
 
 FileKind fileKindOf(int fd)
 {
-    return PictureReader::announcedKind(fd) ? FileKind::Picture : FileKind::NotAPicture;
+    const SourceFormat *format = formatOf(fd);
+    if (!format)
+        return FileKind::NotAPicture;
+    return readsFormat(*format, SourceFormatSet::All) ? FileKind::Picture : FileKind::OtherPictureFormat;
 }
 
 PictureResult<QImage> readPicture(const QByteArray &nativePath)

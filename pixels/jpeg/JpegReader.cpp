@@ -23,7 +23,7 @@ bool jpegAsStored(QImageReader &reader)
 
 // One that ends without its end marker (cut at the very end by a camera or a download) is taken when every scan's
 // data is there; the arithmetic decoder runs out of data without a word, so such a stream is only taken whole.
-PictureResult<InspectedJpeg> inspectJpeg(QFile &file, qint64 budget)
+PictureResult<PictureHeader> JpegReader::readHeader(QFile &file, qint64 budget)
 {
     std::optional<QByteArray> bytes = readEntireFile(file);
     if (!bytes)
@@ -35,24 +35,28 @@ PictureResult<InspectedJpeg> inspectJpeg(QFile &file, qint64 budget)
         return PictureFailure{PictureError::OutOfMemory, {}};
     if (!layout.complete && (layout.arithmetic || !jpegScansAreWhole(*bytes)))
         return PictureFailure{PictureError::NotAPicture, {}};
-    return InspectedJpeg{std::move(*bytes), layout.frameSize};
+    m_bytes = std::move(*bytes);
+    m_size = layout.frameSize;
+    PictureHeader header;
+    header.size = layout.frameSize;
+    return header;
 }
 
-PictureResult<QImage> readJpeg(InspectedJpeg &jpeg)
+PictureResult<QImage> JpegReader::readPixels(QFile & /*file*/, SampleDepth /*depth*/)
 {
-    QBuffer buffer(&jpeg.bytes);
+    QBuffer buffer(&m_bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "jpeg");
     reader.setAutoTransform(true);
     if (jpegAsStored(reader)) {
-        if (std::optional<QImage> surface = decodeJpegIntoSurface(jpeg.bytes, jpeg.size)) {
+        if (std::optional<QImage> surface = decodeJpegIntoSurface(m_bytes, m_size)) {
             if (surface->isNull())
                 return PictureFailure{PictureError::OutOfMemory, {}};
             return std::move(*surface);
         }
     }
     QImage image;
-    if (!decodeWithQt(reader, jpeg.size, image))
+    if (!decodeWithQt(reader, m_size, image))
         return PictureFailure{PictureError::NotAPicture, {}};
     return image;
 }

@@ -1,4 +1,5 @@
 #include "PngEncoder.h"
+#include "PngCallbacks.h"
 
 #include <QSysInfo>
 
@@ -56,19 +57,17 @@ void flushNothing(png_structp)
 {
 }
 
-void jumpBack(png_structp png, png_const_charp)
+// A picture with transparency keeps its alpha beside the grey.
+bool keepsAlpha(const QImage &picture)
 {
-    png_longjmp(png, 1);
-}
-
-void ignoreWarning(png_structp, png_const_charp)
-{
+    return picture.format() == QImage::Format_ARGB32;
 }
 
 void settle(png_structp png, png_infop info, const QImage &picture, Packing packing, int depth)
 {
-    png_set_IHDR(png, info, png_uint_32(picture.width()), png_uint_32(picture.height()), depth, PNG_COLOR_TYPE_GRAY,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(picture.width()), png_uint_32(picture.height()), depth,
+                 keepsAlpha(picture) ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (picture.dotsPerMeterX() > 0 || picture.dotsPerMeterY() > 0)
         png_set_pHYs(png, info, png_uint_32(picture.dotsPerMeterX()), png_uint_32(picture.dotsPerMeterY()),
                      PNG_RESOLUTION_METER);
@@ -87,10 +86,19 @@ bool writeRows(png_structp png, png_infop info, const QImage &picture, Packing p
     settle(png, info, picture, packing, 8);
     png_write_info(png, info);
     const int width = picture.width();
+    const bool alpha = keepsAlpha(picture);
     for (int y = 0; y < picture.height(); ++y) {
         const auto *row = reinterpret_cast<const quint32 *>(picture.constScanLine(y));
-        for (int x = 0; x < width; ++x)
-            greyRow[x] = png_byte(row[x]);
+        if (alpha) {
+            png_bytep to = greyRow;
+            for (int x = 0; x < width; ++x) {
+                *to++ = png_byte(row[x]);
+                *to++ = png_byte(row[x] >> 24);
+            }
+        } else {
+            for (int x = 0; x < width; ++x)
+                greyRow[x] = png_byte(row[x]);
+        }
         png_write_row(png, greyRow);
     }
     png_write_end(png, info);
@@ -116,7 +124,7 @@ bool writeRows16(png_structp png, png_infop info, const QImage &picture, Packing
 template<class Write>
 bool writeTo(QIODevice &device, Write write)
 {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpBack, ignoreWarning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngJumpBack, pngIgnoreWarning);
     if (!png)
         return false;
     png_infop info = png_create_info_struct(png);
@@ -139,7 +147,7 @@ bool encodeGreyPng16(const QImage &picture, QIODevice &device)
 
 bool encodeGreyPng(const QImage &picture, QIODevice &device)
 {
-    std::vector<png_byte> greyRow(size_t(picture.width()));
+    std::vector<png_byte> greyRow(size_t(picture.width()) * (keepsAlpha(picture) ? 2 : 1));
     const Packing packing = looksDrawn<quint32>(picture) ? DrawingPacking : PhotographPacking;
     return writeTo(device, [&](png_structp png, png_infop info) {
         return writeRows(png, info, picture, packing, greyRow.data());

@@ -7,7 +7,7 @@ KELVO_BUILD=${KELVO_BUILD:-$KELVO_ROOT/build}
 # What building, running and testing the program needs.
 KELVO_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-translations-l10n libjpeg-dev libpng-dev
+  qt6-base-dev qt6-translations-l10n libjpeg-dev libpng-dev libtiff-dev libgif-dev libwebp-dev libheif-dev
   libexiv2-dev libturbojpeg0-dev
   fonts-wqy-microhei
   libgtest-dev libbenchmark-dev
@@ -15,11 +15,13 @@ KELVO_PACKAGES=(
 # What only the tests need on top: a real X server, a window manager, input and screenshots, the accessibility
 # bus that the end-to-end test reads the status line from, the validators of the desktop entry and the
 # software-centre listing, the fuzzers, what checks the package (Debian's checker, the hardening check in
-# devscripts, man), GNU parallel to share out kelvo-gray's work, the independent readers of kelvo-gray's
-# results (exiftool for their metadata, libjpeg-turbo's cjpeg and djpeg for their quality and luminance), and
-# FUSE from Python for a folder with a FAT stick's name rules.
+# devscripts, man), GNU parallel to share out kelvo-gray's work, the formats' own encoders and decoders and the
+# independent readers that kelvo-gray's results are held to (Pillow, libwebp's, libtiff's and libheif's tools,
+# ImageMagick, exiftool, libjpeg-turbo's cjpeg and djpeg), and FUSE from Python for a folder with a FAT stick's
+# name rules.
 KELVO_TEST_PACKAGES=(
   xvfb openbox xdotool wmctrl x11-utils x11-apps imagemagick
+  python3-pil webp libtiff-tools libheif-examples
   dbus at-spi2-core python3-pyatspi
   desktop-file-utils appstream
   clang libclang-rt-14-dev

@@ -713,18 +713,18 @@ TEST_F(KelvoGray, AResultKeepsWhatItsSourceHad)
         QStringLiteral("djpeg"), {QStringLiteral("-grayscale"), QStringLiteral("-pnm"), QStringLiteral("q75.jpg")});
     EXPECT_EQ(tool(QStringLiteral("djpeg"), {QStringLiteral("-pnm"), QStringLiteral("luma/q75-黑白.jpg")}), luminance);
 
-    // A PNG of 16 bits a sample keeps its depth.
+    // A PNG of 16 bits a sample keeps its depth, turned as its orientation says like any other.
     QImage deep(5, 3, QImage::Format_RGBX64);
     deep.fill(QColor::fromRgba64(1000, 50000, 65535));
     ASSERT_TRUE(deep.save(path(QStringLiteral("deep.png"))));
-    // Its pixels are stored as they come, so its orientation still says how to turn them.
     tool(QStringLiteral("exiftool"), {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
                                       QStringLiteral("-Orientation#=6"), QStringLiteral("deep.png")});
     EXPECT_EQ(run({QStringLiteral("-f"), QStringLiteral("png"), QStringLiteral("deep.png")}).status, 0);
     const QImage deepGrey(path(QStringLiteral("deep-黑白.png")));
     EXPECT_EQ(deepGrey.format(), QImage::Format_Grayscale16);
-    EXPECT_EQ(metadataOf(QStringLiteral("deep-黑白.png")), "-\n-\n-\n6\n-\n-\n");
-    EXPECT_EQ(reinterpret_cast<const quint16 *>(deepGrey.constScanLine(2))[4],
+    EXPECT_EQ(deepGrey.size(), QSize(3, 5));
+    EXPECT_EQ(metadataOf(QStringLiteral("deep-黑白.png")), "-\n-\n-\n1\n-\n-\n");
+    EXPECT_EQ(reinterpret_cast<const quint16 *>(deepGrey.constScanLine(4))[2],
               (9798 * 1000 + 19235 * 50000 + 3735 * 65535) >> 15);
 
     // An EXIF block whose first directory lies past its end.
@@ -764,6 +764,143 @@ TEST_F(KelvoGray, AnInterruptLeavesOnlyWholeFiles)
     EXPECT_TRUE(summary.contains(QStringLiteral("已中断: 转换 %1 个").arg(results.size()))) << summary.toStdString();
     for (const QString &result : results)
         EXPECT_EQ(QImage(path(result)).size(), QSize(700, 500)) << result.toStdString();
+}
+
+// Samples of every format the command reads, made by the formats' own encoders, and what an independent
+// decoder makes of each (Pillow; ImageMagick for 16-bit samples, which Pillow cuts to their high byte; libtiff's
+// tiff2rgba for CMYK; libheif's converter for HEIF and AVIF), turned by the picture's orientation and taken
+// through the grey rule: over white in a bitmap, beside its alpha in a PNG.
+const char *const FormatSamples = R"(
+import subprocess, sys
+from PIL import Image, ImageOps
+
+W, H = 37, 23
+TURNS = {2: Image.Transpose.FLIP_LEFT_RIGHT, 3: Image.Transpose.ROTATE_180, 4: Image.Transpose.FLIP_TOP_BOTTOM,
+         5: Image.Transpose.TRANSPOSE, 6: Image.Transpose.ROTATE_270, 7: Image.Transpose.TRANSVERSE,
+         8: Image.Transpose.ROTATE_90}
+
+def run(*command):
+    return subprocess.run(command, check=True, capture_output=True).stdout
+
+def colours():
+    image = Image.new('RGB', (W, H))
+    image.putdata([((x * 7) % 256, (y * 11) % 256, ((x + y) * 5) % 256) for y in range(H) for x in range(W)])
+    return image
+
+def make():
+    image, turned = colours(), Image.Exif()
+    turned[274] = 6
+    faded = image.convert('RGBA')
+    faded.putalpha(Image.frombytes('L', (W, H), bytes((x * 13 + y * 3) % 256 for y in range(H) for x in range(W))))
+    image.save('png-interlaced.png', interlace=1)
+    image.convert('P', palette=Image.Palette.ADAPTIVE, colors=64).save('png-palette.png')
+    image.convert('L').save('png-grey.png')
+    faded.save('png-alpha.png')
+    image.save('png-turned.png', exif=turned)
+    run('convert', 'png-interlaced.png', '-depth', '16', '-evaluate', 'add', '37', 'png-16.png')
+    image.save('tiff-8.tif')
+    image.convert('P', palette=Image.Palette.ADAPTIVE, colors=64).save('tiff-palette.tif')
+    run('convert', 'png-interlaced.png', '-depth', '16', '-evaluate', 'add', '37', '-compress', 'zip', 'tiff-16.tif')
+    run('convert', 'png-interlaced.png', '-colorspace', 'CMYK', 'tiff-cmyk.tif')
+    run('tiffcp', '-t', '-w', '16', '-l', '16', '-c', 'lzw', 'tiff-8.tif', 'tiff-tiled.tif')
+    run('tiffcp', '-c', 'lzw', 'tiff-8.tif', 'tiff-turned.tif')
+    run('tiffset', '-s', '274', '6', 'tiff-turned.tif')
+    run('cwebp', '-q', '80', 'png-interlaced.png', '-o', 'webp-lossy.webp')
+    run('cwebp', '-lossless', 'png-alpha.png', '-o', 'webp-alpha.webp')
+    image.save('webp-turned.webp', lossless=True, exif=turned)
+    image.save('webp-animated.webp', save_all=True, lossless=True,
+               append_images=[image.transpose(Image.Transpose.FLIP_LEFT_RIGHT)])
+    image.convert('P', palette=Image.Palette.ADAPTIVE, colors=64).save(
+        'gif-animated.gif', save_all=True, append_images=[image.transpose(Image.Transpose.FLIP_LEFT_RIGHT)])
+    image.convert('P', palette=Image.Palette.ADAPTIVE, colors=16).save('gif-transparent.gif', transparency=3)
+    run('heif-enc', '-q', '90', 'png-interlaced.png', '-o', 'heic.heic')
+    run('heif-enc', '-A', '-q', '90', 'png-interlaced.png', '-o', 'avif.avif')
+
+def eight(sample):
+    return (sample * 255 + 32767) // 65535
+
+def decoded(source):
+    if source.endswith(('.heic', '.avif')):
+        run('heif-convert', source, 'decoded.png')
+        return Image.open('decoded.png').convert('RGBA')
+    if 'cmyk' in source:
+        run('tiff2rgba', source, 'decoded.tif')
+        return Image.open('decoded.tif').convert('RGBA')
+    if '-16' in source:
+        width, height = Image.open(source).size
+        raw = run('convert', source, '-depth', '16', '-endian', 'LSB', 'RGBA:-')
+        levels = [eight(int.from_bytes(raw[i:i + 2], 'little')) for i in range(0, len(raw), 2)]
+        image = Image.new('RGBA', (width, height))
+        image.putdata([tuple(levels[i:i + 4]) for i in range(0, len(levels), 4)])
+        return image
+    image = Image.open(source)
+    image.load()
+    turn = image.getexif().get(274, 1)
+    # Pillow turns a TIFF itself, but only where libtiff decodes it, and leaves the tag.
+    if source.endswith('.tif') and image.size != (image.tag_v2[256], image.tag_v2[257]):
+        turn = 1
+    image = image.convert('RGBA')
+    return image.transpose(TURNS[turn]) if turn in TURNS else image
+
+def grey(red, green, blue):
+    return (9798 * red + 19235 * green + 3735 * blue) >> 15
+
+def deep(source):
+    raw = run('convert', source, '-depth', '16', '-endian', 'LSB', 'RGB:-')
+    samples = [int.from_bytes(raw[i:i + 2], 'little') for i in range(0, len(raw), 2)]
+    return [grey(*samples[i:i + 3]) for i in range(0, len(samples), 3)]
+
+def check(source, result):
+    expected, got = decoded(source), Image.open(result)
+    if expected.size != got.size:
+        return f'{result}: {got.size} instead of {expected.size}'
+    if got.mode in ('I', 'I;16'):  # a 16-bit grey PNG: the rule on the 16-bit samples
+        wrong = sum(level != wanted for level, wanted in zip(got.getdata(), deep(source)))
+        return f'{result}: {wrong} pixels differ' if wrong else ''
+    alpha = got.mode == 'LA'
+    shown = list(got.getdata()) if alpha else [(level, 255) for level in got.convert('L').getdata()]
+    wrong = 0
+    for (red, green, blue, opacity), pixel in zip(expected.getdata(), shown):
+        level = grey(red, green, blue)
+        wanted = (level, opacity) if alpha else ((level * opacity + 255 * (255 - opacity) + 127) // 255, 255)
+        wrong += pixel != wanted
+    return f'{result}: {wrong} pixels differ' if wrong else ''
+
+if sys.argv[1] == 'make':
+    make()
+else:
+    print('\n'.join(filter(None, (check(source, result) for source, result in zip(sys.argv[2::2], sys.argv[3::2])))))
+)";
+
+// Every format of a folder is read, each by its own library, and every pixel of the result is the grey rule
+// on what an independent decoder makes of the source, turned as the source says: over white in a bitmap,
+// beside its alpha in a PNG.
+TEST_F(KelvoGray, EveryFormatGivesTheGreyOfWhatItsOwnDecoderReads)
+{
+    writeFile(QStringLiteral("samples.py"), FormatSamples);
+    QProcess python;
+    python.setWorkingDirectory(path(QStringLiteral(".")));
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("samples.py"), QStringLiteral("make")});
+    ASSERT_TRUE(python.waitForFinished(60000) && python.exitCode() == 0) << python.readAllStandardError().toStdString();
+    QStringList sources = QDir(path(QStringLiteral("."))).entryList(QDir::Files);
+    sources.removeAll(QStringLiteral("samples.py"));
+    ASSERT_EQ(sources.size(), 20);
+
+    QStringList pairs;
+    for (const QString &format : {QStringLiteral("bmp"), QStringLiteral("png")}) {
+        const Outcome outcome = run({QStringLiteral("-f"), format, QStringLiteral("-o"), format, QStringLiteral(".")});
+        EXPECT_EQ(outcome.status, 0) << outcome.errors.toStdString();
+        // samples.py is no picture: passed over, and counted.
+        EXPECT_TRUE(outcome.errors.contains(QStringLiteral("转换 20 个, 跳过 1 个, 失败 0 个")))
+            << outcome.errors.toStdString();
+        for (const QString &source : sources)
+            pairs << source << format + QLatin1Char('/') + QFileInfo(source).completeBaseName() + "-黑白." + format;
+    }
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 QStringList{QStringLiteral("samples.py"), QStringLiteral("check")} + pairs);
+    ASSERT_TRUE(python.waitForFinished(120000) && python.exitCode() == 0)
+        << python.readAllStandardError().toStdString();
+    EXPECT_EQ(python.readAllStandardOutput().trimmed(), QByteArray());
 }
 
 } // namespace

@@ -1,5 +1,9 @@
+#include "ChildProcess.h"
+#include "FormatCorpus.h"
+
 #include "controls/PictureFiles.h"
 #include "errors/RuntimeError.h"
+#include "pixels/files/PictureReader.h"
 #include "skin/SkinFile.h"
 
 #include <QDir>
@@ -7,7 +11,8 @@
 #include <gtest/gtest.h>
 
 // Inputs the fuzzers once crashed on, kept in regressions/<fuzz target>/. Each must now be handled: a picture
-// loads or is refused with a run-time error, a skin parses or is refused with one of its codes. The sanitized
+// loads or is refused with a run-time error in the window, and is read or refused by kelvo-gray's reader within
+// the memory its budget allows; a skin parses or is refused with one of its codes. The sanitized
 // run of the suite is what catches a relapse into undefined behaviour.
 namespace {
 
@@ -30,6 +35,11 @@ TEST(FuzzRegressions, StoredPictureInputsLoadOrAreRefused)
         } catch (const RuntimeError &error) {
             EXPECT_NE(error.number(), 0);
         }
+        const qint64 residentBefore = procStatusBytes("VmHWM");
+        PictureReader reader(QFile::encodeName(path), SourceFormatSet::All);
+        if (reader.inspect(PictureCorpus::SampleBudget))
+            (void)reader.read();
+        EXPECT_LE(procStatusBytes("VmHWM") - residentBefore, 2 * PictureCorpus::SampleBudget);
     }
 }
 

@@ -1,9 +1,11 @@
 #include "ChildProcess.h"
+#include "FormatCorpus.h"
 #include "HostileTestSupport.h"
 #include "PictureCorpus.h"
 
 #include "controls/PictureFiles.h"
 #include "picture/StatusTexts.h"
+#include "pixels/files/PictureReader.h"
 
 #include <QFileInfo>
 
@@ -221,6 +223,59 @@ TEST_F(OpenPicture, PictureLargerThanTheAddressSpaceLeftIsRefusedBeforeDecoding)
     open(file);
     EXPECT_EQ(status(), StatusText::Loaded);
     EXPECT_EQ(form.Picture1.Picture().image().size(), QSize(4000, 4000));
+}
+
+// The formats only kelvo-gray reads, through the reader it asks: every good sample read whole, in colour and
+// turned as it says, and refused by the window's reader; every bad one refused (a claim beyond the budget as
+// such; a scrambled one at least read safely), in a child that must neither crash nor hang, taking no memory
+// its header claims.
+TEST(EveryFormat, GoodPicturesAreReadAndBadOnesRefusedWithinTheBudget)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const Sample &sample : PictureCorpus::otherFormatPictures()) {
+        SCOPED_TRACE(sample.name.toStdString());
+        const QByteArray file = QFile::encodeName(writeFile(dir.filePath(sample.name + sample.suffix), sample.bytes));
+        EXPECT_EQ(readPicture(file).failure().kind, PictureError::NotAPicture);
+        PictureReader reader(file, SourceFormatSet::All);
+        const PictureResult<QImage> picture = reader.read();
+        ASSERT_TRUE(picture.ok());
+        const QImage &image = picture.value();
+        ASSERT_EQ(image.size(), sample.size);
+        const int tolerance = sample.lossless ? 0 : 60;
+        // The top band is red, turned to the right side when the picture is turned right.
+        const QPoint red = sample.size.width() < sample.size.height() ? QPoint(image.width() - 1, image.height() / 2)
+                                                                      : QPoint(image.width() / 2, 0);
+        EXPECT_TRUE(near(image.pixel(red), qRgb(255, 0, 0), tolerance)) << std::hex << image.pixel(red);
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 255);
+        EXPECT_EQ(image.format(),
+                  qAlpha(image.pixel(0, image.height() - 1)) < 255 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    }
+    for (const Sample &sample : PictureCorpus::badOtherFormatPictures()) {
+        const QByteArray file = QFile::encodeName(writeFile(dir.filePath(sample.name + sample.suffix), sample.bytes));
+        ChildLimits limits;
+        limits.timeoutSeconds = 30;
+        const ChildResult result = runInChild(
+            [&] {
+                const qint64 residentBefore = procStatusBytes("VmRSS");
+                PictureReader reader(file, SourceFormatSet::All);
+                const PictureResult<QSize> size = reader.inspect(PictureCorpus::SampleBudget);
+                const PictureResult<QImage> picture = size ? reader.read() : PictureResult<QImage>(size.failure());
+                const qint64 grown = procStatusBytes("VmHWM") - residentBefore;
+                QByteArray problems;
+                if (picture.ok() && !sample.name.contains(QLatin1String("scrambled")))
+                    problems += " read";
+                else if (sample.name.contains(QLatin1String("claims"))
+                         && picture.failure().kind != PictureError::OutOfMemory)
+                    problems += " refused for another reason than its size";
+                if (grown > RefusalMemory)
+                    problems += " took " + QByteArray::number(grown / MiB) + " MiB";
+                return problems;
+            },
+            limits);
+        EXPECT_TRUE(result.finished) << qPrintable(sample.name) << (result.timedOut ? ": hangs" : ": crashed");
+        EXPECT_TRUE(result.report.isEmpty()) << qPrintable(sample.name) << ':' << result.report.constData();
+    }
 }
 
 } // namespace
