@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <malloc.h>
 #include <optional>
 #include <sched.h>
 #include <sys/resource.h>
@@ -87,6 +88,16 @@ void allowMostOpenFiles()
     }
 }
 
+// The buffers a decoder takes and gives back (libheif's and libdav1d's planes, say) go straight back to the
+// system. Left to itself, the C library raises its threshold for that once the first such buffer is freed, and
+// keeps later ones in the heap of each thread that freed them: a run's peak would then grow with its threads and
+// pictures, well past the pictures in work.
+void returnLargeBuffersToTheSystem()
+{
+    constexpr int LargeBufferBytes = 1 << 20;
+    ::mallopt(M_MMAP_THRESHOLD, LargeBufferBytes);
+}
+
 // Gathers the inputs named on the command line, then those in the list (if any, opened), one at a time; why
 // the list could not be read to its end, when it could not.
 std::optional<QString> gatherInputs(const Options &options, InputList *list, InputGathering &gathering)
@@ -138,6 +149,7 @@ int main(int argc, char *argv[])
 {
     const bool standardInputClosed = openClosedStandardStreams();
     allowMostOpenFiles();
+    returnLargeBuffersToTheSystem();
     useDefaultResolution();
     const QList<QByteArray> arguments = argumentsOf(argc, argv);
     QCoreApplication app(argc, argv);
