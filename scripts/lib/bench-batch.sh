@@ -13,31 +13,17 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-rounds=3
-work=
-while [ $# -gt 0 ]; do
-  case $1 in
-    --rounds) rounds=$2; shift 2 ;;
-    --folder) work=$2; shift 2 ;;
-    *) echo "usage: scripts/bench --batch [--rounds N] [--folder PATH]" >&2; exit 2 ;;
-  esac
-done
+source "$(dirname "${BASH_SOURCE[0]}")/bench-common.sh"
+bench_options "scripts/bench --batch" 3 "$@"
 
 # The peers and the PNG checker, from Debian; Pillow is the system python's, not whatever python3 comes first.
 kelvo_install_missing "${KELVO_PACKAGES[@]}" python3-pil libjpeg-turbo-progs time pngcheck imagemagick webp \
   libheif-examples
 python=/usr/bin/python3
-build=${KELVO_BENCH_BUILD:-$KELVO_ROOT/build-bench}
-cmake -S "$KELVO_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target kelvo-bench kelvo-gray kelvo-decode-floor >/dev/null
-gray=$build/bin/kelvo-gray
+bench_build kelvo-bench kelvo-gray kelvo-decode-floor
 export QT_QPA_PLATFORM=offscreen
 
-if [ -z "$work" ]; then
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-fi
-mkdir -p "$work"
+bench_workspace
 
 pictures() { # folder count size
   [ "$(find "$1" -name '*.jpg' 2>/dev/null | wc -l)" -eq "$2" ] && return 0

@@ -9,28 +9,14 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-rounds=5
-work=
-while [ $# -gt 0 ]; do
-  case $1 in
-    --rounds) rounds=$2; shift 2 ;;
-    --folder) work=$2; shift 2 ;;
-    *) echo "usage: scripts/bench --jpeg-results [--rounds N] [--folder PATH]" >&2; exit 2 ;;
-  esac
-done
+source "$(dirname "${BASH_SOURCE[0]}")/bench-common.sh"
+bench_options "scripts/bench --jpeg-results" 5 "$@"
 
 kelvo_install_missing "${KELVO_PACKAGES[@]}" libjpeg-turbo-progs time bc
-build=${KELVO_BENCH_BUILD:-$KELVO_ROOT/build-bench}
-cmake -S "$KELVO_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target kelvo-bench kelvo-gray >/dev/null
-gray=$build/bin/kelvo-gray
+bench_build kelvo-bench kelvo-gray
 export QT_QPA_PLATFORM=offscreen
 
-if [ -z "$work" ]; then
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-fi
-mkdir -p "$work"
+bench_workspace
 if [ "$(find "$work/q90" -name '*.jpg' 2>/dev/null | wc -l)" -ne 8 ]; then
   rm -rf "$work/q90" "$work/q75" && mkdir -p "$work/q90" "$work/q75"
   "$build/bin/kelvo-bench" --write-jpegs "$work/q90" 8 3000x2000

@@ -9,27 +9,13 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-rounds=3
-work=
-while [ $# -gt 0 ]; do
-  case $1 in
-    --rounds) rounds=$2; shift 2 ;;
-    --folder) work=$2; shift 2 ;;
-    *) echo "usage: scripts/bench --slice [--rounds N] [--folder PATH]" >&2; exit 2 ;;
-  esac
-done
+source "$(dirname "${BASH_SOURCE[0]}")/bench-common.sh"
+bench_options "scripts/bench --slice" 3 "$@"
 
 kelvo_install_missing "${KELVO_PACKAGES[@]}" time
-build=${KELVO_BENCH_BUILD:-$KELVO_ROOT/build-bench}
-cmake -S "$KELVO_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target kelvo-gray >/dev/null
-gray=$build/bin/kelvo-gray
+bench_build kelvo-gray
 
-if [ -z "$work" ]; then
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-fi
-mkdir -p "$work"
+bench_workspace
 cd "$work"
 
 # An archive's layout: twenty years, three thousand albums, photos numbered through.
