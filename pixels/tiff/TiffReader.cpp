@@ -1,5 +1,6 @@
 #include "TiffReader.h"
 
+#include "pixels/files/EightBitSamples.h"
 #include "pixels/files/FileBytes.h"
 #include "pixels/files/Orientation.h"
 #include "pixels/memory/ImageAllocator.h"
@@ -95,37 +96,74 @@ std::optional<DeepLayout> deepLayoutOf(TIFF *tiff)
     return layout;
 }
 
-// Puts `count` pixels of one stored row of `plane` into a row of the surface (red, green, blue and alpha a
-// pixel). The first colour plane makes the pixel opaque; an alpha plane, read after it, sets its alpha.
-void putSamples(const quint16 *from, quint16 *to, int count, const DeepLayout &layout, int plane)
+// A row of the surface from column `x` on, that stored samples go to: a 16-bit surface keeps them (red, green,
+// blue and alpha a pixel).
+struct DeepPixels
 {
+    quint16 *pixels;
+
+    DeepPixels(QImage &surface, int y, int x)
+        : pixels(reinterpret_cast<quint16 *>(surface.scanLine(y)) + qsizetype(x) * 4)
+    {
+    }
+    void put(int x, int channel, quint16 sample) const { pixels[qsizetype(x) * 4 + channel] = sample; }
+};
+
+// A 32-bit surface (0xAARRGGBB a pixel) takes each sample brought to 8 bits by eightBitSample().
+struct ReducedPixels
+{
+    uchar *pixels;
+
+    ReducedPixels(QImage &surface, int y, int x)
+        : pixels(surface.scanLine(y) + qsizetype(x) * 4)
+    {
+    }
+    void put(int x, int channel, quint16 sample) const
+    {
+        pixels[qsizetype(x) * 4 + byteOf(channel)] = eightBitSample(sample);
+    }
+    // Where red, green, blue and alpha lie in a pixel's bytes.
+    static constexpr int byteOf(int channel)
+    {
+        return Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? (channel == 3 ? 3 : 2 - channel) : (channel + 1) % 4;
+    }
+};
+
+// Puts `count` pixels of one stored row of `plane` into a row of the surface. The first colour plane makes the
+// pixel opaque; an alpha plane, read after it, sets its alpha.
+template<typename Pixels>
+void putSamples(const quint16 *from, const Pixels &to, int count, const DeepLayout &layout, int plane)
+{
+    constexpr quint16 Opaque = 0xFFFF;
     const int step = layout.step(plane);
-    for (int x = 0; x < count; ++x, from += step, to += 4) {
+    for (int x = 0; x < count; ++x, from += step) {
         if (plane == DeepLayout::AllPlanes) {
             if (layout.colours == 1) {
-                to[0] = to[1] = to[2] = from[0] ^ layout.invert;
+                const quint16 level = from[0] ^ layout.invert;
+                to.put(x, 0, level);
+                to.put(x, 1, level);
+                to.put(x, 2, level);
             } else {
-                to[0] = from[0];
-                to[1] = from[1];
-                to[2] = from[2];
+                to.put(x, 0, from[0]);
+                to.put(x, 1, from[1]);
+                to.put(x, 2, from[2]);
             }
-            to[3] = layout.alpha ? from[layout.colours] : 0xFFFF;
+            to.put(x, 3, layout.alpha ? from[layout.colours] : Opaque);
         } else if (plane == layout.colours) {
-            to[3] = from[0];
+            to.put(x, 3, from[0]);
         } else {
-            if (layout.colours == 1)
-                to[0] = to[1] = to[2] = from[0] ^ layout.invert;
-            else
-                to[plane] = from[0];
+            if (layout.colours == 1) {
+                const quint16 level = from[0] ^ layout.invert;
+                to.put(x, 0, level);
+                to.put(x, 1, level);
+                to.put(x, 2, level);
+            } else {
+                to.put(x, plane, from[0]);
+            }
             if (plane == 0)
-                to[3] = 0xFFFF;
+                to.put(x, 3, Opaque);
         }
     }
-}
-
-quint16 *surfaceRow(QImage &surface, int y)
-{
-    return reinterpret_cast<quint16 *>(surface.scanLine(y));
 }
 
 // A block of decoded samples (a row, or a tile), cleared; null when memory runs out.
@@ -135,14 +173,15 @@ std::unique_ptr<quint16[]> blockOf(tmsize_t bytes)
 }
 
 // The rows of a picture stored in strips, one decoded at a time through `row`.
-bool readDeepStrips(TIFF *tiff, const DeepLayout &layout, QImage &surface, quint16 *row)
+template<typename Pixels>
+bool readStoredStrips(TIFF *tiff, const DeepLayout &layout, QImage &surface, quint16 *row)
 {
     for (int plane = 0; plane < layout.planes(); ++plane) {
         const int stored = layout.separate ? plane : DeepLayout::AllPlanes;
         for (int y = 0; y < surface.height(); ++y) {
             if (TIFFReadScanline(tiff, row, uint32_t(y), uint16_t(layout.separate ? plane : 0)) < 0)
                 return false;
-            putSamples(row, surfaceRow(surface, y), surface.width(), layout, stored);
+            putSamples(row, Pixels(surface, y, 0), surface.width(), layout, stored);
         }
     }
     return true;
@@ -157,8 +196,9 @@ struct TileShape
 
 // The tiles of a picture stored in tiles, one decoded at a time into `tile`, of `tileBytes` bytes; only their
 // parts inside the picture are kept.
-bool readDeepTiles(TIFF *tiff, const DeepLayout &layout, const TileShape &shape, QImage &surface, quint16 *tile,
-                   tmsize_t tileBytes)
+template<typename Pixels>
+bool readStoredTiles(TIFF *tiff, const DeepLayout &layout, const TileShape &shape, QImage &surface, quint16 *tile,
+                     tmsize_t tileBytes)
 {
     for (int plane = 0; plane < layout.planes(); ++plane) {
         const int stored = layout.separate ? plane : DeepLayout::AllPlanes;
@@ -171,12 +211,19 @@ bool readDeepTiles(TIFF *tiff, const DeepLayout &layout, const TileShape &shape,
                 const int rows = qMin(shape.height, surface.height() - top);
                 const int columns = qMin(shape.width, surface.width() - left);
                 for (int y = 0; y < rows; ++y)
-                    putSamples(tile + y * shape.rowSamples, surfaceRow(surface, top + y) + qsizetype(left) * 4, columns,
-                               layout, stored);
+                    putSamples(tile + y * shape.rowSamples, Pixels(surface, top + y, left), columns, layout, stored);
             }
         }
     }
     return true;
+}
+
+template<typename Pixels>
+bool readStored(TIFF *tiff, const DeepLayout &layout, const TileShape &shape, QImage &surface, quint16 *block,
+                tmsize_t blockBytes)
+{
+    return TIFFIsTiled(tiff) ? readStoredTiles<Pixels>(tiff, layout, shape, surface, block, blockBytes)
+                             : readStoredStrips<Pixels>(tiff, layout, surface, block);
 }
 
 } // namespace
@@ -304,18 +351,19 @@ PictureResult<PictureHeader> TiffReader::readHeader(QFile &file, qint64 budget)
 PictureResult<QImage> TiffReader::readPixels(QFile & /*file*/, SampleDepth depth)
 {
     TIFF *tiff = m_decoding->tiff;
-    const std::optional<DeepLayout> layout =
-        depth == SampleDepth::Sixteen ? deepLayoutOf(tiff) : std::optional<DeepLayout>();
+    const std::optional<DeepLayout> layout = deepLayoutOf(tiff);
     if (!layout)
-        return readEightBits();
-    // The surface takes 8 bytes a pixel, twice the 32-bit surface's, and the block of samples being decoded
-    // no more than what is left of the budget.
-    if (!surfaceFits(m_header.size, m_budget / 2))
+        return readThroughRgba();
+    // The surface takes 8 bytes a pixel at 16 bits, and the block of samples being decoded no more than what is
+    // left of the budget.
+    const bool deep = depth == SampleDepth::Sixteen;
+    const int bytesPerPixel = deep ? 8 : 4;
+    if (!surfaceFits(m_header.size, m_budget / (bytesPerPixel / 4)))
         return PictureFailure{PictureError::OutOfMemory, {}};
-    const qint64 deepBytes = qint64(m_header.size.width()) * m_header.size.height() * 8;
+    const qint64 pixelBytes = qint64(m_header.size.width()) * m_header.size.height() * bytesPerPixel;
     const bool tiled = TIFFIsTiled(tiff);
     const tmsize_t blockBytes = tiled ? TIFFTileSize(tiff) : TIFFScanlineSize(tiff);
-    TileShape shape;
+    TileShape shape{m_header.size.width(), 1, 0};
     if (tiled) {
         uint32_t tileWidth = 0;
         uint32_t tileHeight = 0;
@@ -325,20 +373,19 @@ PictureResult<QImage> TiffReader::readPixels(QFile & /*file*/, SampleDepth depth
             return PictureFailure{PictureError::NotAPicture, {}};
         shape = {int(tileWidth), int(tileHeight), qsizetype(TIFFTileRowSize(tiff) / 2)};
     }
-    const int blockWidth = tiled ? shape.width : m_header.size.width();
-    const qint64 blockSamples = qint64(blockWidth) * layout->step(layout->separate ? 0 : DeepLayout::AllPlanes);
-    if (blockBytes <= 0 || blockBytes / 2 < blockSamples * (tiled ? shape.height : 1)
-        || (tiled && shape.rowSamples < blockSamples))
+    const qint64 rowSamples = qint64(shape.width) * layout->step(layout->separate ? 0 : DeepLayout::AllPlanes);
+    if (blockBytes <= 0 || qint64(blockBytes / 2) < qMax<qint64>(rowSamples, shape.rowSamples) * shape.height)
         return PictureFailure{PictureError::NotAPicture, {}};
-    if (blockBytes > m_budget - deepBytes)
+    if (blockBytes > m_budget - pixelBytes)
         return PictureFailure{PictureError::OutOfMemory, {}};
-    QImage surface =
-        ImageAllocator::allocate(m_header.size, layout->alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+    const QImage::Format format = deep ? (layout->alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64)
+                                       : (layout->alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QImage surface = ImageAllocator::allocate(m_header.size, format);
     const std::unique_ptr<quint16[]> block = blockOf(blockBytes);
     if (surface.isNull() || !block)
         return PictureFailure{PictureError::OutOfMemory, {}};
-    const bool read = tiled ? readDeepTiles(tiff, *layout, shape, surface, block.get(), blockBytes)
-                            : readDeepStrips(tiff, *layout, surface, block.get());
+    const bool read = deep ? readStored<DeepPixels>(tiff, *layout, shape, surface, block.get(), blockBytes)
+                           : readStored<ReducedPixels>(tiff, *layout, shape, surface, block.get(), blockBytes);
     if (!read)
         return PictureFailure{PictureError::NotAPicture, {}};
     return surface;
@@ -347,7 +394,7 @@ PictureResult<QImage> TiffReader::readPixels(QFile & /*file*/, SampleDepth depth
 // libtiff's RGBA interface writes each pixel as red, green, blue and alpha bytes, alpha premultiplied, in the
 // rows as stored when asked for the file's own orientation; the surface keeps blue first, alpha not
 // premultiplied.
-PictureResult<QImage> TiffReader::readEightBits()
+PictureResult<QImage> TiffReader::readThroughRgba()
 {
     TIFF *tiff = m_decoding->tiff;
     QImage surface = ImageAllocator::allocate(m_header.size, QImage::Format_ARGB32_Premultiplied);
