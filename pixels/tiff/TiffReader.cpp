@@ -202,16 +202,17 @@ bool readStoredTiles(TIFF *tiff, const DeepLayout &layout, const TileShape &shap
 {
     for (int plane = 0; plane < layout.planes(); ++plane) {
         const int stored = layout.separate ? plane : DeepLayout::AllPlanes;
-        for (int top = 0; top < surface.height(); top += shape.height) {
-            for (int left = 0; left < surface.width(); left += shape.width) {
+        for (qint64 top = 0; top < surface.height(); top += shape.height) {
+            for (qint64 left = 0; left < surface.width(); left += shape.width) {
                 const uint32_t index =
                     TIFFComputeTile(tiff, uint32_t(left), uint32_t(top), 0, uint16_t(layout.separate ? plane : 0));
                 if (TIFFReadEncodedTile(tiff, index, tile, tileBytes) < 0)
                     return false;
-                const int rows = qMin(shape.height, surface.height() - top);
-                const int columns = qMin(shape.width, surface.width() - left);
+                const int rows = int(qMin<qint64>(shape.height, surface.height() - top));
+                const int columns = int(qMin<qint64>(shape.width, surface.width() - left));
                 for (int y = 0; y < rows; ++y)
-                    putSamples(tile + y * shape.rowSamples, Pixels(surface, top + y, left), columns, layout, stored);
+                    putSamples(tile + y * shape.rowSamples, Pixels(surface, int(top) + y, int(left)), columns, layout,
+                               stored);
             }
         }
     }
@@ -374,7 +375,7 @@ PictureResult<QImage> TiffReader::readPixels(QFile & /*file*/, SampleDepth depth
         shape = {int(tileWidth), int(tileHeight), qsizetype(TIFFTileRowSize(tiff) / 2)};
     }
     const qint64 rowSamples = qint64(shape.width) * layout->step(layout->separate ? 0 : DeepLayout::AllPlanes);
-    if (blockBytes <= 0 || qint64(blockBytes / 2) < qMax<qint64>(rowSamples, shape.rowSamples) * shape.height)
+    if (blockBytes <= 0 || qint64(blockBytes / 2) / shape.height < qMax<qint64>(rowSamples, shape.rowSamples))
         return PictureFailure{PictureError::NotAPicture, {}};
     if (blockBytes > m_budget - pixelBytes)
         return PictureFailure{PictureError::OutOfMemory, {}};
