@@ -289,6 +289,8 @@ QList<Sample> otherFormatPictures()
     samples << good(QStringLiteral("tiff-8"), QStringLiteral(".tif"), tiffOf(image, {}), SampleSize);
     samples << good(QStringLiteral("tiff-16-deflate"), QStringLiteral(".tif"),
                     tiffOf(image, {16, ORIENTATION_TOPLEFT, COMPRESSION_ADOBE_DEFLATE, false}), SampleSize);
+    samples << good(QStringLiteral("tiff-16-tiled-turned-right"), QStringLiteral(".tif"),
+                    tiffOf(image, {16, ORIENTATION_RIGHTTOP, COMPRESSION_LZW, true}), turned);
     samples << good(QStringLiteral("tiff-tiled-lzw"), QStringLiteral(".tif"),
                     tiffOf(image, {8, ORIENTATION_TOPLEFT, COMPRESSION_LZW, true}), SampleSize);
     samples << good(QStringLiteral("tiff-turned-right"), QStringLiteral(".tif"),

@@ -11,9 +11,9 @@
 #include <gtest/gtest.h>
 
 // Inputs the fuzzers once crashed on, kept in regressions/<fuzz target>/. Each must now be handled: a picture
-// loads or is refused with a run-time error in the window, and is read or refused by kelvo-gray's reader within
-// the memory its budget allows; a skin parses or is refused with one of its codes. The sanitized
-// run of the suite is what catches a relapse into undefined behaviour.
+// loads or is refused with a run-time error in the window, and is read or refused by kelvo-gray's reader, at 8
+// bits a sample and at 16, within the memory its budget allows; a skin parses or is refused with one of its
+// codes. The sanitized run of the suite is what catches a relapse into undefined behaviour.
 namespace {
 
 QStringList storedInputs(const char *target)
@@ -36,9 +36,11 @@ TEST(FuzzRegressions, StoredPictureInputsLoadOrAreRefused)
             EXPECT_NE(error.number(), 0);
         }
         const qint64 residentBefore = procStatusBytes("VmHWM");
-        PictureReader reader(QFile::encodeName(path), SourceFormatSet::All);
-        if (reader.inspect(PictureCorpus::SampleBudget))
-            (void)reader.read();
+        for (const SampleDepth depth : {SampleDepth::Eight, SampleDepth::Sixteen}) {
+            PictureReader reader(QFile::encodeName(path), SourceFormatSet::All);
+            if (reader.inspect(PictureCorpus::SampleBudget))
+                (void)reader.read(depth);
+        }
         EXPECT_LE(procStatusBytes("VmHWM") - residentBefore, 2 * PictureCorpus::SampleBudget);
     }
 }

@@ -8,6 +8,7 @@
 #include "pixels/files/PictureReader.h"
 
 #include <QFileInfo>
+#include <QTransform>
 
 #include <sys/stat.h>
 
@@ -226,9 +227,9 @@ TEST_F(OpenPicture, PictureLargerThanTheAddressSpaceLeftIsRefusedBeforeDecoding)
 }
 
 // The formats only kelvo-gray reads, through the reader it asks: every good sample read whole, in colour and
-// turned as it says, and refused by the window's reader; every bad one refused (a claim beyond the budget as
-// such; a scrambled one at least read safely), in a child that must neither crash nor hang, taking no memory
-// its header claims.
+// turned as it says, at 16 bits too where it has them, and refused by the window's reader; every bad one
+// refused at either depth (a claim beyond the budget as such; a scrambled one at least read safely), in a child
+// that must neither crash nor hang, taking no memory its header claims.
 TEST(EveryFormat, GoodPicturesAreReadAndBadOnesRefusedWithinTheBudget)
 {
     QTemporaryDir dir;
@@ -250,6 +251,20 @@ TEST(EveryFormat, GoodPicturesAreReadAndBadOnesRefusedWithinTheBudget)
         EXPECT_EQ(qAlpha(image.pixel(0, 0)), 255);
         EXPECT_EQ(image.format(),
                   qAlpha(image.pixel(0, image.height() - 1)) < 255 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (!sample.name.contains(QLatin1String("-16")))
+            continue;
+        // Such a picture's levels are 8-bit ones × 257: it shows the bands exactly, and asked for 16 bits gives
+        // them, turned alike.
+        const QSize stored = sample.size.width() < sample.size.height() ? sample.size.transposed() : sample.size;
+        QImage shown = PictureCorpus::bandedImage(stored.width(), stored.height());
+        if (stored != sample.size)
+            shown = shown.transformed(QTransform().rotate(90));
+        EXPECT_EQ(image, shown);
+        PictureReader deepReader(file, SourceFormatSet::All);
+        const PictureResult<QImage> deep = deepReader.read(SampleDepth::Sixteen);
+        ASSERT_TRUE(deep.ok());
+        EXPECT_EQ(deep.value().depth(), 64);
+        EXPECT_EQ(deep.value().convertToFormat(QImage::Format_RGB32), shown);
     }
     for (const Sample &sample : PictureCorpus::badOtherFormatPictures()) {
         const QByteArray file = QFile::encodeName(writeFile(dir.filePath(sample.name + sample.suffix), sample.bytes));
@@ -258,16 +273,19 @@ TEST(EveryFormat, GoodPicturesAreReadAndBadOnesRefusedWithinTheBudget)
         const ChildResult result = runInChild(
             [&] {
                 const qint64 residentBefore = procStatusBytes("VmRSS");
-                PictureReader reader(file, SourceFormatSet::All);
-                const PictureResult<QSize> size = reader.inspect(PictureCorpus::SampleBudget);
-                const PictureResult<QImage> picture = size ? reader.read() : PictureResult<QImage>(size.failure());
-                const qint64 grown = procStatusBytes("VmHWM") - residentBefore;
                 QByteArray problems;
-                if (picture.ok() && !sample.name.contains(QLatin1String("scrambled")))
-                    problems += " read";
-                else if (sample.name.contains(QLatin1String("claims"))
-                         && picture.failure().kind != PictureError::OutOfMemory)
-                    problems += " refused for another reason than its size";
+                for (const SampleDepth depth : {SampleDepth::Eight, SampleDepth::Sixteen}) {
+                    PictureReader reader(file, SourceFormatSet::All);
+                    const PictureResult<QSize> size = reader.inspect(PictureCorpus::SampleBudget);
+                    const PictureResult<QImage> picture =
+                        size ? reader.read(depth) : PictureResult<QImage>(size.failure());
+                    if (picture.ok() && !sample.name.contains(QLatin1String("scrambled")))
+                        problems += " read";
+                    else if (sample.name.contains(QLatin1String("claims"))
+                             && picture.failure().kind != PictureError::OutOfMemory)
+                        problems += " refused for another reason than its size";
+                }
+                const qint64 grown = procStatusBytes("VmHWM") - residentBefore;
                 if (grown > RefusalMemory)
                     problems += " took " + QByteArray::number(grown / MiB) + " MiB";
                 return problems;
