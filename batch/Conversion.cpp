@@ -5,7 +5,6 @@
 #include "pixels/grey/Decolorize.h"
 #include "pixels/grey/DeepGrey.h"
 #include "pixels/jpeg/JpegLuminance.h"
-#include "pixels/jpeg/JpegQuality.h"
 #include "pixels/memory/MemoryBudget.h"
 
 #include <QFile>
@@ -86,14 +85,14 @@ ConversionResult GreySource::inspect(qint64 budget)
 
 bool GreySource::readExtras()
 {
-    const bool jpegResult = m_settings.format == PictureFormat::Jpeg;
     const bool wantsMetadata = !m_settings.strip && m_settings.format != PictureFormat::Bitmap;
-    if ((jpegResult || wantsMetadata) && m_bytes.isEmpty()
+    const bool wantsLuma = m_settings.keepLuma && m_settings.format == PictureFormat::Jpeg;
+    if ((wantsMetadata || wantsLuma) && m_bytes.isEmpty()
         && !bytesOfFile(m_path, sizeof BitmapSignature - 1).startsWith(BitmapSignature))
         m_bytes = bytesOfFile(m_path);
     m_encoding.jpegQuality = m_settings.jpegQuality > 0
                                  ? m_settings.jpegQuality
-                                 : jpegQualityOf(m_bytes).value_or(ResultSettings::DefaultJpegQuality);
+                                 : m_reader.header().jpegQuality.value_or(ResultSettings::DefaultJpegQuality);
     bool readable = true;
     if (wantsMetadata && !m_bytes.isEmpty()) {
         const PictureResult<PictureMetadata> metadata = PictureMetadata::readFrom(m_bytes);
