@@ -83,19 +83,24 @@ ConversionResult GreySource::inspect(qint64 budget)
     return {};
 }
 
+// Where the header holds all the metadata the result keeps, the file is read again only for the luminance's copy.
 bool GreySource::readExtras()
 {
+    const PictureHeader &header = m_reader.header();
     const bool wantsMetadata = !m_settings.strip && m_settings.format != PictureFormat::Bitmap;
+    const bool metadataFromFile = wantsMetadata && !header.metadataComplete;
     const bool wantsLuma = m_settings.keepLuma && m_settings.format == PictureFormat::Jpeg;
-    if ((wantsMetadata || wantsLuma) && m_bytes.isEmpty()
+    if ((metadataFromFile || wantsLuma) && m_bytes.isEmpty()
         && !bytesOfFile(m_path, sizeof BitmapSignature - 1).startsWith(BitmapSignature))
         m_bytes = bytesOfFile(m_path);
     m_encoding.jpegQuality = m_settings.jpegQuality > 0
                                  ? m_settings.jpegQuality
-                                 : m_reader.header().jpegQuality.value_or(ResultSettings::DefaultJpegQuality);
+                                 : header.jpegQuality.value_or(ResultSettings::DefaultJpegQuality);
     bool readable = true;
-    if (wantsMetadata && !m_bytes.isEmpty()) {
-        const PictureResult<PictureMetadata> metadata = PictureMetadata::readFrom(m_bytes);
+    if (wantsMetadata && (!metadataFromFile || !m_bytes.isEmpty())) {
+        const PictureResult<PictureMetadata> metadata = metadataFromFile
+                                                            ? PictureMetadata::readFrom(m_bytes)
+                                                            : PictureMetadata::fromBlocks(header.exif, header.xmp);
         readable = metadata.ok();
         m_encoding.metadata = readable ? metadata.value() : PictureMetadata();
     }

@@ -71,6 +71,27 @@ PictureResult<PictureMetadata> PictureMetadata::readFrom(const QByteArray &fileB
     }
 }
 
+PictureResult<PictureMetadata> PictureMetadata::fromBlocks(const QByteArray &exif, const QByteArray &xmp)
+{
+    setUpLibrary();
+    try {
+        auto data = std::make_shared<Data>();
+        if (!exif.isEmpty()
+            && Exiv2::ExifParser::decode(data->exif, bytesOf(exif), uint32_t(exif.size())) == Exiv2::invalidByteOrder)
+            data->exif.clear();
+        // Whatever comes before the packet's first tag is no part of it.
+        const qsizetype packet = xmp.indexOf('<');
+        if (packet >= 0)
+            Exiv2::XmpParser::decode(data->xmp, xmp.sliced(packet).toStdString());
+        PictureMetadata metadata;
+        if (!data->exif.empty() || !data->xmp.empty())
+            metadata.m_data = std::move(data);
+        return metadata;
+    } catch (const Exiv2::AnyError &) {
+        return PictureFailure{PictureError::NotAPicture, {}};
+    }
+}
+
 QByteArray PictureMetadata::insertedInto(const QByteArray &encoded, Orientation orientation) const
 {
     if (!m_data)

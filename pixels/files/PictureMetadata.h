@@ -24,6 +24,9 @@ public:
     // The metadata of a picture file's bytes, in any format the library reads; empty for a file that has none.
     // NotAPicture for a file whose metadata cannot be read.
     static PictureResult<PictureMetadata> readFrom(const QByteArray &fileBytes);
+    // The metadata of the blocks a picture's header hands over: an EXIF block (a TIFF structure) and an XMP
+    // packet, either empty where there is none. NotAPicture where the EXIF block cannot be read.
+    static PictureResult<PictureMetadata> fromBlocks(const QByteArray &exif, const QByteArray &xmp);
 
     bool isEmpty() const { return !m_data; }
 
