@@ -98,9 +98,9 @@ bool GreySource::readExtras()
                                  : header.jpegQuality.value_or(ResultSettings::DefaultJpegQuality);
     bool readable = true;
     if (wantsMetadata && (!metadataFromFile || !m_bytes.isEmpty())) {
-        const PictureResult<PictureMetadata> metadata = metadataFromFile
-                                                            ? PictureMetadata::readFrom(m_bytes)
-                                                            : PictureMetadata::fromBlocks(header.exif, header.xmp);
+        const PictureResult<PictureMetadata> metadata =
+            metadataFromFile ? PictureMetadata::readFrom(m_bytes)
+                             : PictureMetadata::fromBlocks(header.exif, header.xmp, header.photoshop);
         readable = metadata.ok();
         m_encoding.metadata = readable ? metadata.value() : PictureMetadata();
     }

@@ -34,8 +34,9 @@ struct PictureHeader
     QByteArray exif; // a TIFF structure, starting at its byte-order mark
     QByteArray xmp;
     QByteArray iccProfile;
-    // Whether `exif` and `xmp` are all the metadata the file holds that a result keeps; where not, it is read
-    // from the file itself.
+    QByteArray photoshop; // Photoshop's image resources, where IPTC lives
+    // Whether `exif`, `xmp` and `photoshop` are all the metadata the file holds that a result keeps; where not,
+    // it is read from the file itself.
     bool metadataComplete = false;
     // The quality a JPEG was saved with, on libjpeg's scale of 1 to 100; none for any other format.
     std::optional<int> jpegQuality;

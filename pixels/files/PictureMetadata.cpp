@@ -39,6 +39,22 @@ const Exiv2::byte *bytesOf(const QByteArray &bytes)
     return reinterpret_cast<const Exiv2::byte *>(bytes.constData());
 }
 
+// The IPTC records of every IPTC resource among Photoshop's image resources, joined in order.
+Exiv2::Blob iptcRecords(const QByteArray &photoshop)
+{
+    Exiv2::Blob records;
+    const Exiv2::byte *at = bytesOf(photoshop);
+    const Exiv2::byte *const end = at + photoshop.size();
+    const Exiv2::byte *record = nullptr;
+    uint32_t headerBytes = 0;
+    uint32_t recordBytes = 0;
+    while (at < end && Exiv2::Photoshop::locateIptcIrb(at, long(end - at), &record, &headerBytes, &recordBytes) == 0) {
+        records.insert(records.end(), record + headerBytes, record + headerBytes + recordBytes);
+        at = record + headerBytes + recordBytes + (recordBytes & 1); // resources are padded to an even length
+    }
+    return records;
+}
+
 // The tags that describe the source's pixels rather than the picture, set for a result whose pixels differ.
 void fitToResult(Exiv2::ExifData &exif, Exiv2::XmpData &xmp, PictureMetadata::Orientation orientation)
 {
@@ -71,7 +87,8 @@ PictureResult<PictureMetadata> PictureMetadata::readFrom(const QByteArray &fileB
     }
 }
 
-PictureResult<PictureMetadata> PictureMetadata::fromBlocks(const QByteArray &exif, const QByteArray &xmp)
+PictureResult<PictureMetadata> PictureMetadata::fromBlocks(const QByteArray &exif, const QByteArray &xmp,
+                                                           const QByteArray &photoshop)
 {
     setUpLibrary();
     try {
@@ -83,8 +100,11 @@ PictureResult<PictureMetadata> PictureMetadata::fromBlocks(const QByteArray &exi
         const qsizetype packet = xmp.indexOf('<');
         if (packet >= 0)
             Exiv2::XmpParser::decode(data->xmp, xmp.sliced(packet).toStdString());
+        const Exiv2::Blob iptc = iptcRecords(photoshop);
+        if (!iptc.empty() && Exiv2::IptcParser::decode(data->iptc, iptc.data(), uint32_t(iptc.size())) != 0)
+            data->iptc.clear();
         PictureMetadata metadata;
-        if (!data->exif.empty() || !data->xmp.empty())
+        if (!data->exif.empty() || !data->xmp.empty() || !data->iptc.empty())
             metadata.m_data = std::move(data);
         return metadata;
     } catch (const Exiv2::AnyError &) {

@@ -35,7 +35,8 @@ PictureResult<PictureHeader> JpegReader::readHeader(QFile &file, qint64 budget)
     header.exif = layout.exif;
     header.xmp = layout.xmp;
     header.iccProfile = layout.iccProfile;
-    header.metadataComplete = !layout.iptc;
+    header.photoshop = layout.photoshop;
+    header.metadataComplete = true;
     header.jpegQuality = jpegQualityOf(layout);
     m_layout = std::move(layout);
     return header;

@@ -21,6 +21,7 @@ constexpr QByteArrayView JfifSignature("JFIF", 5);
 constexpr QByteArrayView ExifSignature("Exif\0", 6);
 constexpr QByteArrayView XmpSignature("http://ns.adobe.com/xap/1.0/", 29);
 constexpr QByteArrayView IccSignature("ICC_PROFILE", 12);
+constexpr QByteArrayView PhotoshopSignature("Photoshop 3.0", 14);
 // The JFIF header's fields up to its densities; and the header of a colour profile's piece (its signature, its
 // number and the count), with the least length of a piece that a decoder takes.
 constexpr qsizetype JfifBytes = 14;
@@ -158,8 +159,8 @@ void readMetadataSegment(unsigned char code, QByteArrayView segment, JpegLayout 
         layout.xmp = segment.sliced(XmpSignature.size()).toByteArray();
     } else if (code == App2 && segment.size() > IccLeastSegmentBytes && segment.startsWith(IccSignature)) {
         layout.iccProfile.append(segment.sliced(IccHeaderBytes));
-    } else if (code == App13) {
-        layout.iptc = true;
+    } else if (code == App13 && segment.startsWith(PhotoshopSignature)) {
+        layout.photoshop.append(segment.sliced(PhotoshopSignature.size()));
     } else if (code == Comment) {
         layout.comments = true;
     }

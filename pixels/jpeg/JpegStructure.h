@@ -35,7 +35,7 @@ struct JpegLayout
     QByteArray xmp;        // the packet of the first XMP segment
     QByteArray iccProfile; // the pieces of the segments that carry a colour profile, joined in order
     bool comments = false; // a comment segment
-    bool iptc = false;     // a Photoshop segment, where IPTC lives
+    QByteArray photoshop;  // the image resources of the Photoshop segments, where IPTC lives, joined in order
     // The table that the first component (the luminance) uses, and the one the second (the colour) uses where
     // the frame has three components or more.
     std::optional<JpegQuantTable> luminanceTable;
