@@ -5,7 +5,6 @@
 #include "pixels/grey/Decolorize.h"
 #include "pixels/grey/DeepGrey.h"
 #include "pixels/jpeg/JpegLuminance.h"
-#include "pixels/jpeg/JpegQuality.h"
 #include "pixels/memory/MemoryBudget.h"
 
 #include <QFile>
@@ -84,19 +83,24 @@ ConversionResult GreySource::inspect(qint64 budget)
     return {};
 }
 
+// Where the header holds all the metadata the result keeps, the file is read again only for the luminance's copy.
 bool GreySource::readExtras()
 {
-    const bool jpegResult = m_settings.format == PictureFormat::Jpeg;
+    const PictureHeader &header = m_reader.header();
     const bool wantsMetadata = !m_settings.strip && m_settings.format != PictureFormat::Bitmap;
-    if ((jpegResult || wantsMetadata) && m_bytes.isEmpty()
+    const bool metadataFromFile = wantsMetadata && !header.metadataComplete;
+    const bool wantsLuma = m_settings.keepLuma && m_settings.format == PictureFormat::Jpeg;
+    if ((metadataFromFile || wantsLuma) && m_bytes.isEmpty()
         && !bytesOfFile(m_path, sizeof BitmapSignature - 1).startsWith(BitmapSignature))
         m_bytes = bytesOfFile(m_path);
     m_encoding.jpegQuality = m_settings.jpegQuality > 0
                                  ? m_settings.jpegQuality
-                                 : jpegQualityOf(m_bytes).value_or(ResultSettings::DefaultJpegQuality);
+                                 : header.jpegQuality.value_or(ResultSettings::DefaultJpegQuality);
     bool readable = true;
-    if (wantsMetadata && !m_bytes.isEmpty()) {
-        const PictureResult<PictureMetadata> metadata = PictureMetadata::readFrom(m_bytes);
+    if (wantsMetadata && (!metadataFromFile || !m_bytes.isEmpty())) {
+        const PictureResult<PictureMetadata> metadata =
+            metadataFromFile ? PictureMetadata::readFrom(m_bytes)
+                             : PictureMetadata::fromBlocks(header.exif, header.xmp, header.photoshop);
         readable = metadata.ok();
         m_encoding.metadata = readable ? metadata.value() : PictureMetadata();
     }

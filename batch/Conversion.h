@@ -54,8 +54,9 @@ struct GreyWrite
 // One source picture on its way to grey, in two steps, so that a worker can wait for its share of the memory
 // between them: inspect() checks the headers and tells the surface's size, load() decodes the picture (its
 // orientation applied) and turns it grey. What its result holds besides, its metadata and quality, comes from
-// the source file as well (readExtras()). A source of 16 bits a sample, without transparency, keeps its depth in
-// a PNG result where its format's reader gives 16 bits.
+// the header read by inspect(), or from the source file where the header does not hold it all (readExtras()).
+// A source of 16 bits a sample, without transparency, keeps its depth in a PNG result where its format's reader
+// gives 16 bits.
 class GreySource
 {
 public:

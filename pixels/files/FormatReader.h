@@ -12,6 +12,8 @@
 #include <QImageIOHandler>
 #include <QSize>
 
+#include <optional>
+
 // The sample depth a caller asks the pixels in.
 enum class SampleDepth {
     Eight,   // QImage::Format_RGB32, or Format_ARGB32 (not premultiplied) where the picture has alpha
@@ -32,6 +34,12 @@ struct PictureHeader
     QByteArray exif; // a TIFF structure, starting at its byte-order mark
     QByteArray xmp;
     QByteArray iccProfile;
+    QByteArray photoshop; // Photoshop's image resources, where IPTC lives
+    // Whether `exif`, `xmp` and `photoshop` are all the metadata the file holds that a result keeps; where not,
+    // it is read from the file itself.
+    bool metadataComplete = false;
+    // The quality a JPEG was saved with, on libjpeg's scale of 1 to 100; none for any other format.
+    std::optional<int> jpegQuality;
 };
 
 class FormatReader

@@ -39,6 +39,22 @@ const Exiv2::byte *bytesOf(const QByteArray &bytes)
     return reinterpret_cast<const Exiv2::byte *>(bytes.constData());
 }
 
+// The IPTC records of every IPTC resource among Photoshop's image resources, joined in order.
+Exiv2::Blob iptcRecords(const QByteArray &photoshop)
+{
+    Exiv2::Blob records;
+    const Exiv2::byte *at = bytesOf(photoshop);
+    const Exiv2::byte *const end = at + photoshop.size();
+    const Exiv2::byte *record = nullptr;
+    uint32_t headerBytes = 0;
+    uint32_t recordBytes = 0;
+    while (at < end && Exiv2::Photoshop::locateIptcIrb(at, long(end - at), &record, &headerBytes, &recordBytes) == 0) {
+        records.insert(records.end(), record + headerBytes, record + headerBytes + recordBytes);
+        at = record + headerBytes + recordBytes + (recordBytes & 1); // resources are padded to an even length
+    }
+    return records;
+}
+
 // The tags that describe the source's pixels rather than the picture, set for a result whose pixels differ.
 void fitToResult(Exiv2::ExifData &exif, Exiv2::XmpData &xmp, PictureMetadata::Orientation orientation)
 {
@@ -63,6 +79,31 @@ PictureResult<PictureMetadata> PictureMetadata::readFrom(const QByteArray &fileB
         image->readMetadata();
         PictureMetadata metadata;
         auto data = std::make_shared<Data>(Data{image->exifData(), image->xmpData(), image->iptcData()});
+        if (!data->exif.empty() || !data->xmp.empty() || !data->iptc.empty())
+            metadata.m_data = std::move(data);
+        return metadata;
+    } catch (const Exiv2::AnyError &) {
+        return PictureFailure{PictureError::NotAPicture, {}};
+    }
+}
+
+PictureResult<PictureMetadata> PictureMetadata::fromBlocks(const QByteArray &exif, const QByteArray &xmp,
+                                                           const QByteArray &photoshop)
+{
+    setUpLibrary();
+    try {
+        auto data = std::make_shared<Data>();
+        if (!exif.isEmpty()
+            && Exiv2::ExifParser::decode(data->exif, bytesOf(exif), uint32_t(exif.size())) == Exiv2::invalidByteOrder)
+            data->exif.clear();
+        // Whatever comes before the packet's first tag is no part of it.
+        const qsizetype packet = xmp.indexOf('<');
+        if (packet >= 0)
+            Exiv2::XmpParser::decode(data->xmp, xmp.sliced(packet).toStdString());
+        const Exiv2::Blob iptc = iptcRecords(photoshop);
+        if (!iptc.empty() && Exiv2::IptcParser::decode(data->iptc, iptc.data(), uint32_t(iptc.size())) != 0)
+            data->iptc.clear();
+        PictureMetadata metadata;
         if (!data->exif.empty() || !data->xmp.empty() || !data->iptc.empty())
             metadata.m_data = std::move(data);
         return metadata;

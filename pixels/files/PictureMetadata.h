@@ -24,6 +24,11 @@ public:
     // The metadata of a picture file's bytes, in any format the library reads; empty for a file that has none.
     // NotAPicture for a file whose metadata cannot be read.
     static PictureResult<PictureMetadata> readFrom(const QByteArray &fileBytes);
+    // The metadata of the blocks a picture's header hands over: an EXIF block (a TIFF structure), an XMP packet
+    // and Photoshop's image resources, each empty where there is none. NotAPicture where the EXIF block cannot be
+    // read.
+    static PictureResult<PictureMetadata> fromBlocks(const QByteArray &exif, const QByteArray &xmp,
+                                                     const QByteArray &photoshop);
 
     bool isEmpty() const { return !m_data; }
 

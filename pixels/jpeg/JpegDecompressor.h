@@ -35,8 +35,6 @@ public:
     // Whether libjpeg has warned with this message code (one of jerror.h's JWRN_…).
     bool warned(int code) const;
 
-    const jpeg_decompress_struct &decoder() const { return m_decoder; }
-
 private:
     static constexpr size_t MessageCodes = 256;
 

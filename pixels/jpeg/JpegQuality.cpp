@@ -1,13 +1,11 @@
 #include "JpegQuality.h"
 
-#include "JpegDecompressor.h"
-
 #include <array>
 #include <limits>
 
 namespace {
 
-using Table = std::array<int, DCTSIZE2>;
+using Table = JpegQuantTable;
 
 // The tables the JPEG standard suggests (its Annex K), in natural order, which libjpeg scales by the quality.
 constexpr Table LuminanceTable = {16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
@@ -38,7 +36,7 @@ qint64 distance(const std::array<const Table *, 2> &found, int quality)
     for (size_t table = 0; table < found.size(); ++table) {
         if (!found[table])
             continue;
-        for (size_t i = 0; i < DCTSIZE2; ++i) {
+        for (size_t i = 0; i < LuminanceTable.size(); ++i) {
             const int expected = qBound(1, ((*standard[table])[i] * scaling + 50) / 100, BaselineLargest);
             const qint64 off = (*found[table])[i] - expected;
             sum += off * off;
@@ -47,36 +45,14 @@ qint64 distance(const std::array<const Table *, 2> &found, int quality)
     return sum;
 }
 
-// The table the first component (the luminance) uses, and the one the second (the colour) uses.
-bool readTables(jpeg_decompress_struct &decoder, Table &luminance, Table &chrominance, bool &hasChrominance)
-{
-    if (jpeg_read_header(&decoder, TRUE) != JPEG_HEADER_OK || decoder.num_components < 1)
-        return false;
-    const auto copy = [&decoder](int component, Table &table) {
-        const JQUANT_TBL *found = decoder.quant_tbl_ptrs[decoder.comp_info[component].quant_tbl_no];
-        if (!found)
-            return false;
-        for (size_t i = 0; i < DCTSIZE2; ++i)
-            table[i] = found->quantval[i];
-        return true;
-    };
-    hasChrominance = decoder.num_components >= 3 && copy(1, chrominance);
-    return copy(0, luminance);
-}
-
 } // namespace
 
-std::optional<int> jpegQualityOf(QByteArrayView fileBytes)
+std::optional<int> jpegQualityOf(const JpegLayout &layout)
 {
-    Table luminance{};
-    Table chrominance{};
-    bool hasChrominance = false;
-    JpegDecompressor decompressor(fileBytes);
-    if (!decompressor.run([&](jpeg_decompress_struct &decoder) {
-            return readTables(decoder, luminance, chrominance, hasChrominance);
-        }))
+    if (!layout.luminanceTable)
         return std::nullopt;
-    const std::array<const Table *, 2> found = {&luminance, hasChrominance ? &chrominance : nullptr};
+    const std::array<const Table *, 2> found = {&*layout.luminanceTable,
+                                                layout.chrominanceTable ? &*layout.chrominanceTable : nullptr};
     int closest = HighestQuality;
     qint64 closestDistance = std::numeric_limits<qint64>::max();
     for (int quality = HighestQuality; quality >= 1; --quality) {

@@ -1,13 +1,15 @@
 #pragma once
 
-// Reading a JPEG file. The file is read into memory once and decoded only when its whole structure proves sound:
-// the common JPEG (three colour components, no EXIF turn, no comments) straight into the surface, every other
-// one by Qt's reader with its EXIF orientation applied.
+// Reading a JPEG file. The file is read into memory once; its header, read from the marker structure alone,
+// tells its size, orientation, resolution and metadata, and it is decoded only when its whole structure proves
+// sound: the common JPEG (three colour components, no comments) straight into the surface, every other one by
+// Qt's reader.
+#include "JpegStructure.h"
+
 #include "pixels/files/FormatReader.h"
 
 #include <QByteArray>
 
-// Its EXIF orientation is applied here, so the header asks for no turn.
 class JpegReader : public FormatReader
 {
 public:
@@ -16,5 +18,5 @@ public:
 
 private:
     QByteArray m_bytes; // the whole file, checked
-    QSize m_size;       // the frame's, as stored
+    JpegLayout m_layout;
 };

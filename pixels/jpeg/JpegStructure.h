@@ -1,7 +1,14 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QSize>
+
+#include <array>
+#include <optional>
+
+// A quantization table, its 64 values in the natural order of the block, row by row.
+using JpegQuantTable = std::array<int, 64>;
 
 // What the marker structure of a JPEG stream tells without decoding anything.
 struct JpegLayout
@@ -19,6 +26,20 @@ struct JpegLayout
     // end of the stream included.
     qint64 scanBytes = 0;
     int scans = 0;
+
+    // What the segments before the first scan tell, as a decoder reads them.
+    // The resolution of the JFIF header, in dots a metre; 0 where it gives a mere aspect ratio or there is none.
+    int dotsPerMeterX = 0;
+    int dotsPerMeterY = 0;
+    QByteArray exif;       // the TIFF structure of the first EXIF segment
+    QByteArray xmp;        // the packet of the first XMP segment
+    QByteArray iccProfile; // the pieces of the segments that carry a colour profile, joined in order
+    bool comments = false; // a comment segment
+    QByteArray photoshop;  // the image resources of the Photoshop segments, where IPTC lives, joined in order
+    // The table that the first component (the luminance) uses, and the one the second (the colour) uses where
+    // the frame has three components or more.
+    std::optional<JpegQuantTable> luminanceTable;
+    std::optional<JpegQuantTable> chrominanceTable;
 };
 
 // A progressive decoder walks every block of the frame once per scan; a few dozen scans are plenty for any

@@ -126,7 +126,7 @@ protected:
                     {QStringLiteral("-s3"), QStringLiteral("-f"), QStringLiteral("-n"),
                      QStringLiteral("-DateTimeOriginal"), QStringLiteral("-Model"), QStringLiteral("-GPSLatitude"),
                      QStringLiteral("-Orientation"), QStringLiteral("-XMP:Subject"), QStringLiteral("-ThumbnailLength"),
-                     name})
+                     QStringLiteral("-IPTC:ObjectName"), name})
             .toStdString();
     }
 
@@ -691,24 +691,25 @@ TEST_F(KelvoGray, AResultKeepsWhatItsSourceHad)
          {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
           QStringLiteral("-DateTimeOriginal=2023:05:01 10:11:12"), QStringLiteral("-Model=P1"),
           QStringLiteral("-GPSLatitude=31.25"), QStringLiteral("-GPSLatitudeRef=N"), QStringLiteral("-Orientation#=6"),
-          QStringLiteral("-XMP:Subject=灯塔"), QStringLiteral("-ThumbnailImage<=thumb.jpg"),
-          QStringLiteral("q75.jpg")});
+          QStringLiteral("-XMP:Subject=灯塔"), QStringLiteral("-IPTC:ObjectName=Pier"),
+          QStringLiteral("-ThumbnailImage<=thumb.jpg"), QStringLiteral("q75.jpg")});
     ASSERT_TRUE(metadataOf(QStringLiteral("q75.jpg")).starts_with("2023:05:01 10:11:12\nP1\n31.25\n6\n灯塔\n"));
     for (const QString &format : {QStringLiteral("jpg"), QStringLiteral("png")}) {
         EXPECT_EQ(run({QStringLiteral("-f"), format, QStringLiteral("q75.jpg")}).status, 0);
-        EXPECT_EQ(metadataOf(QStringLiteral("q75-黑白.") + format), "2023:05:01 10:11:12\nP1\n31.25\n1\n灯塔\n-\n");
+        EXPECT_EQ(metadataOf(QStringLiteral("q75-黑白.") + format),
+                  "2023:05:01 10:11:12\nP1\n31.25\n1\n灯塔\n-\nPier\n");
         EXPECT_EQ(run({QStringLiteral("--overwrite"), QStringLiteral("--strip"), QStringLiteral("-f"), format,
                        QStringLiteral("q75.jpg")})
                       .status,
                   0);
-        EXPECT_EQ(metadataOf(QStringLiteral("q75-黑白.") + format), "-\n-\n-\n-\n-\n-\n");
+        EXPECT_EQ(metadataOf(QStringLiteral("q75-黑白.") + format), "-\n-\n-\n-\n-\n-\n-\n");
     }
 
     EXPECT_EQ(run({QStringLiteral("--keep-luma"), QStringLiteral("-f"), QStringLiteral("jpg"), QStringLiteral("-o"),
                    QStringLiteral("luma"), QStringLiteral("q75.jpg")})
                   .status,
               0);
-    EXPECT_EQ(metadataOf(QStringLiteral("luma/q75-黑白.jpg")), "2023:05:01 10:11:12\nP1\n31.25\n6\n灯塔\n-\n");
+    EXPECT_EQ(metadataOf(QStringLiteral("luma/q75-黑白.jpg")), "2023:05:01 10:11:12\nP1\n31.25\n6\n灯塔\n-\nPier\n");
     const QByteArray luminance = tool(
         QStringLiteral("djpeg"), {QStringLiteral("-grayscale"), QStringLiteral("-pnm"), QStringLiteral("q75.jpg")});
     EXPECT_EQ(tool(QStringLiteral("djpeg"), {QStringLiteral("-pnm"), QStringLiteral("luma/q75-黑白.jpg")}), luminance);
@@ -723,7 +724,7 @@ TEST_F(KelvoGray, AResultKeepsWhatItsSourceHad)
     const QImage deepGrey(path(QStringLiteral("deep-黑白.png")));
     EXPECT_EQ(deepGrey.format(), QImage::Format_Grayscale16);
     EXPECT_EQ(deepGrey.size(), QSize(3, 5));
-    EXPECT_EQ(metadataOf(QStringLiteral("deep-黑白.png")), "-\n-\n-\n1\n-\n-\n");
+    EXPECT_EQ(metadataOf(QStringLiteral("deep-黑白.png")), "-\n-\n-\n1\n-\n-\n-\n");
     EXPECT_EQ(reinterpret_cast<const quint16 *>(deepGrey.constScanLine(4))[2],
               (9798 * 1000 + 19235 * 50000 + 3735 * 65535) >> 15);
 

@@ -247,6 +247,7 @@ TEST_F(LoadPictureTest, JpegsDecodeExactlyAsQtsReaderDecodesThem)
         {"aspect ratio only", aspectOnly},
         {"turned", withExifOrientation(encoded(plain, "JPG"), 8)},
         {"grey", encoded(plain.convertToFormat(QImage::Format_Grayscale8), "JPG")},
+        {"grey and turned", withExifOrientation(encoded(plain.convertToFormat(QImage::Format_Grayscale8), "JPG"), 6)},
     };
     for (const auto &[name, jpeg] : jpegs) {
         SCOPED_TRACE(name);
