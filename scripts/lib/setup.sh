@@ -27,7 +27,7 @@ KELVO_TEST_PACKAGES=(
   clang libclang-rt-14-dev
   dpkg-dev file lintian devscripts man-db parallel
   libimage-exiftool-perl libjpeg-turbo-progs
-  python3-fusepy
+  python3-fusepy fuse3
 )
 # What scripts/lint needs on top: the formatter and the static checker.
 KELVO_LINT_PACKAGES=(clang-format clang-tidy)
