@@ -136,13 +136,17 @@ void putSamples(const quint16 *from, const Pixels &to, int count, const DeepLayo
 {
     constexpr quint16 Opaque = 0xFFFF;
     const int step = layout.step(plane);
+    // A grey sample is each of red, green and blue.
+    const auto putGrey = [&to, &layout](int x, quint16 stored) {
+        const quint16 level = stored ^ layout.invert;
+        to.put(x, 0, level);
+        to.put(x, 1, level);
+        to.put(x, 2, level);
+    };
     for (int x = 0; x < count; ++x, from += step) {
         if (plane == DeepLayout::AllPlanes) {
             if (layout.colours == 1) {
-                const quint16 level = from[0] ^ layout.invert;
-                to.put(x, 0, level);
-                to.put(x, 1, level);
-                to.put(x, 2, level);
+                putGrey(x, from[0]);
             } else {
                 to.put(x, 0, from[0]);
                 to.put(x, 1, from[1]);
@@ -153,10 +157,7 @@ void putSamples(const quint16 *from, const Pixels &to, int count, const DeepLayo
             to.put(x, 3, from[0]);
         } else {
             if (layout.colours == 1) {
-                const quint16 level = from[0] ^ layout.invert;
-                to.put(x, 0, level);
-                to.put(x, 1, level);
-                to.put(x, 2, level);
+                putGrey(x, from[0]);
             } else {
                 to.put(x, plane, from[0]);
             }
